@@ -1,0 +1,145 @@
+#include "platform/qt_serial_port.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <limits>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace cablemeter {
+
+namespace {
+
+constexpr qint32 kBaudRate = 19200;
+
+// QSerialPort reports a device held by someone else and one we may not touch alike; the file's
+// access rights tell them apart.
+OpenFailure classify(QSerialPort::SerialPortError error, const QString& device)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return OpenFailure::NotFound;
+    case QSerialPort::PermissionError:
+#ifndef Q_OS_WIN
+        if (QFileInfo::exists(device) && ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
+            return OpenFailure::PermissionDenied;
+#endif
+        return OpenFailure::Busy;
+    default:
+        return QFileInfo::exists(device) || !device.startsWith(QLatin1Char('/')) ? OpenFailure::Other
+                                                                                : OpenFailure::NotFound;
+    }
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort(QObject* parent)
+    : SerialPort(parent), m_port(new QSerialPort(this)), m_quietTimer(new QTimer(this))
+{
+    m_clock.start();
+    m_quietTimer->setSingleShot(true);
+    m_quietTimer->setInterval(kBurstQuiet);
+    connect(m_port, &QSerialPort::readyRead, this, [this] {
+        takeArrivedBytes();
+        if (m_pending.size() >= m_burstLength) {
+            m_quietTimer->stop();
+            emit commEvent(kReceivedData);
+        } else {
+            m_quietTimer->start();
+        }
+    });
+    connect(m_quietTimer, &QTimer::timeout, this, [this] {
+        if (!m_pending.isEmpty())
+            emit commEvent(kReceivedData);
+    });
+    connect(m_port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { onErrorOccurred(error); });
+}
+
+OpenResult QtSerialPort::open(const QString& device)
+{
+    close();
+    m_port->setPortName(device);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        OpenResult result{classify(m_port->error(), device), m_port->errorString()};
+        m_port->clearError();
+        return result;
+    }
+    m_port->setBaudRate(kBaudRate);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    m_port->clear(QSerialPort::AllDirections);
+    m_pending.clear();
+    return {};
+}
+
+void QtSerialPort::close()
+{
+    m_quietTimer->stop();
+    if (m_port->isOpen())
+        m_port->close();
+    m_pending.clear();
+}
+
+bool QtSerialPort::isOpen() const { return m_port->isOpen(); }
+
+QString QtSerialPort::device() const { return m_port->portName(); }
+
+bool QtSerialPort::write(const QByteArray& bytes)
+{
+    if (!m_port->isOpen())
+        return false;
+    return m_port->write(bytes) == bytes.size();
+}
+
+QByteArray QtSerialPort::readAll()
+{
+    if (m_port->isOpen())
+        takeArrivedBytes();
+    m_quietTimer->stop();
+    return std::exchange(m_pending, {});
+}
+
+void QtSerialPort::setBurstLength(int bytes) { m_burstLength = qMax(1, bytes); }
+
+qint64 QtSerialPort::quietMilliseconds() const
+{
+    if (m_lastByteAt < 0)
+        return std::numeric_limits<qint64>::max();
+    return m_clock.elapsed() - m_lastByteAt;
+}
+
+qint64 QtSerialPort::lastBurstMaxGapMilliseconds() const { return m_burstMaxGap; }
+
+void QtSerialPort::takeArrivedBytes()
+{
+    const QByteArray chunk = m_port->readAll();
+    if (chunk.isEmpty())
+        return;
+    const qint64 now = m_clock.elapsed();
+    const qint64 gap = m_lastByteAt < 0 ? std::numeric_limits<qint64>::max() : now - m_lastByteAt;
+    // A chunk after a quiet line starts a new burst.
+    m_burstMaxGap = gap > kBurstQuiet.count() ? 0 : qMax(m_burstMaxGap, gap);
+    m_lastByteAt = now;
+    m_pending.append(chunk);
+}
+
+void QtSerialPort::onErrorOccurred(int error)
+{
+    // Only the loss of the device ends the session; anything else stays with the operation that
+    // caused it (a failed write is seen by write()'s result).
+    if (error != QSerialPort::ResourceError || !m_port->isOpen())
+        return;
+    const QString reason = m_port->errorString();
+    m_port->clearError();
+    close();
+    emit portLost(reason);
+}
+
+} // namespace cablemeter

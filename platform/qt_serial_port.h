@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/serial_port.h"
+
+#include <QElapsedTimer>
+#include <chrono>
+
+class QSerialPort;
+class QTimer;
+
+namespace cablemeter {
+
+// The serial port as a QSerialPort on a tty (a real UART, a USB adapter or a pty).
+class QtSerialPort : public SerialPort {
+    Q_OBJECT
+public:
+    // Longer than the gaps inside one burst: a USB adapter hands over a packet every 16 ms.
+    static constexpr std::chrono::milliseconds kBurstQuiet{32};
+
+    explicit QtSerialPort(QObject* parent = nullptr);
+
+    OpenResult open(const QString& device) override;
+    void close() override;
+    bool isOpen() const override;
+    QString device() const override;
+    bool write(const QByteArray& bytes) override;
+    QByteArray readAll() override;
+    void setBurstLength(int bytes) override;
+    qint64 quietMilliseconds() const override;
+    qint64 lastBurstMaxGapMilliseconds() const override;
+
+private:
+    void takeArrivedBytes();
+    void onErrorOccurred(int error);
+
+    QSerialPort* m_port = nullptr;
+    QTimer* m_quietTimer = nullptr;
+    QByteArray m_pending; // received, not yet taken by readAll()
+    int m_burstLength = 1;
+    QElapsedTimer m_clock;
+    qint64 m_lastByteAt = -1;  // m_clock time of the last chunk, -1 before any
+    qint64 m_burstMaxGap = 0;  // longest gap between chunks of the current burst
+};
+
+} // namespace cablemeter
