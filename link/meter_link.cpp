@@ -131,8 +131,8 @@ bool MeterLink::ReadFlash(int flashPage)
     // longer than the gaps seen inside the last reply.
     const auto settle = std::max<std::chrono::milliseconds>(
         kMinimumSettle, std::chrono::milliseconds(m_port.lastBurstMaxGapMilliseconds() + 2));
-    const qint64 quiet = m_port.quietMilliseconds();
-    if (quiet < settle.count())
+    for (qint64 quiet = m_port.quietMilliseconds(); quiet < settle.count();
+         quiet = m_port.quietMilliseconds())
         pause(std::chrono::milliseconds(settle.count() - quiet));
 
     m_expectedReplyLength = kPageReplyLength;

@@ -95,7 +95,11 @@ bool QtSerialPort::write(const QByteArray& bytes)
 {
     if (!m_port->isOpen())
         return false;
-    return m_port->write(bytes) == bytes.size();
+    if (m_port->write(bytes) != bytes.size())
+        return false;
+    // Hand the bytes to the driver now rather than at the next turn of the event loop.
+    m_port->flush();
+    return true;
 }
 
 QByteArray QtSerialPort::readAll()
@@ -132,9 +136,10 @@ void QtSerialPort::takeArrivedBytes()
 
 void QtSerialPort::onErrorOccurred(int error)
 {
-    // Only the loss of the device ends the session; anything else stays with the operation that
-    // caused it (a failed write is seen by write()'s result).
-    if (error != QSerialPort::ResourceError || !m_port->isOpen())
+    // A device that can no longer be read has gone (an unplugged adapter, a closed pty: the read
+    // then ends at once, again and again). Other errors stay with the operation that caused them.
+    const bool gone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    if (!gone || !m_port->isOpen())
         return;
     const QString reason = m_port->errorString();
     m_port->clearError();

@@ -1,0 +1,50 @@
+#include "app/cable_meter_app.h"
+
+#include "app/main_window.h"
+#include "app/save_picture.h"
+#include "catalogue/record_catalogue.h"
+#include "link/meter_link.h"
+#include "platform/qt_file_dialog.h"
+#include "platform/screen_picture.h"
+#include "platform/serial_port_factory.h"
+
+#include <QCoreApplication>
+
+namespace cablemeter {
+
+CableMeterApp::CableMeterApp(SerialPort* port, std::unique_ptr<FileDialog> dialog, QObject* parent)
+    : QObject(parent), m_window(std::make_unique<MainWindow>()),
+      m_picture(new ScreenPicture(this)), m_port(port ? port : createSerialPort(this)),
+      m_dialog(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(m_window.get()))
+{
+    m_link = std::make_unique<MeterLink>(*m_port, *m_window);
+    m_catalogue = std::make_unique<RecordCatalogue>(*m_window, *m_link, *m_picture);
+    m_saver = std::make_unique<PictureSaver>(*m_dialog, *m_window);
+
+    MainWindow* window = m_window.get();
+    connect(m_picture, &ScreenPicture::changed, window,
+            [this] { m_window->showPicture(m_picture->image()); });
+    connect(window, &MainWindow::openRequested, this, [this] { m_link->Command1_Click(); });
+    connect(window, &MainWindow::closeRequested, this, [this] { m_link->Command2_Click(); });
+    connect(window, &MainWindow::beepRequested, this, [this] { m_link->Command4_Click(); });
+    connect(window, &MainWindow::readRequested, this, [this] { m_catalogue->Command7_Click(); });
+    connect(window, &MainWindow::listLineClicked, this, [this] { m_catalogue->List1_Click(); });
+    connect(window, &MainWindow::saveAsRequested, this,
+            [this] { m_saver->save(m_picture->image()); });
+    connect(window, &MainWindow::quitRequested, this, &CableMeterApp::quit);
+}
+
+CableMeterApp::~CableMeterApp() = default;
+
+void CableMeterApp::quit()
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    // A read cut short by Quit is no failure to tell anyone about.
+    m_window->setErrorReporter([](const QString&, const QString&) {});
+    m_link->cancel();
+    QCoreApplication::exit(0);
+}
+
+} // namespace cablemeter

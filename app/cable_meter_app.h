@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/file_dialog.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace cablemeter {
+
+class MainWindow;
+class MeterLink;
+class PictureSaver;
+class RecordCatalogue;
+class ScreenPicture;
+class SerialPort;
+
+// The whole program: the window, the screen picture, the meter link and the catalogue, wired
+// together. The window only shows and forwards; the handlers live in the link and the catalogue.
+class CableMeterApp : public QObject {
+    Q_OBJECT
+public:
+    // The port and the dialog default to the platform's; tests pass their own.
+    explicit CableMeterApp(SerialPort* port = nullptr, std::unique_ptr<FileDialog> dialog = {},
+                           QObject* parent = nullptr);
+    ~CableMeterApp() override;
+
+    MainWindow& window() { return *m_window; }
+    MeterLink& link() { return *m_link; }
+    RecordCatalogue& catalogue() { return *m_catalogue; }
+    ScreenPicture& picture() { return *m_picture; }
+
+    // Quit: ends the program at once, also while a page read waits for the meter.
+    void quit();
+
+private:
+    std::unique_ptr<MainWindow> m_window;
+    ScreenPicture* m_picture = nullptr;
+    SerialPort* m_port = nullptr;
+    std::unique_ptr<FileDialog> m_dialog;
+    std::unique_ptr<MeterLink> m_link;
+    std::unique_ptr<RecordCatalogue> m_catalogue;
+    std::unique_ptr<PictureSaver> m_saver;
+    bool m_quitting = false;
+};
+
+} // namespace cablemeter

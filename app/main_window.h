@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/window_controls.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QGroupBox;
+class QImage;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+
+namespace cablemeter {
+
+class IndicatorShape;
+class ScreenView;
+
+// The program's one window, "Form1": the port frame, the record frame with the list and the
+// status line, the progress bar, and the screen frame with the picture, Save As and Quit. Every
+// control sits at a fixed position; the window cannot be resized.
+class MainWindow : public QWidget, public WindowControls {
+    Q_OBJECT
+public:
+    using ErrorReporter = std::function<void(const QString& title, const QString& message)>;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+
+    // Replaces the warning box that reportError() shows, for example to record errors in tests.
+    void setErrorReporter(ErrorReporter reporter) { m_errorReporter = std::move(reporter); }
+
+    // WindowControls
+    void setStatusText(const QString& text) override;
+    QString statusText() const override;
+    void setProgressVisible(bool visible) override;
+    void setProgressMaximum(int maximum) override;
+    void setProgressValue(int value) override;
+    void clearList() override;
+    int listCount() const override;
+    void appendListLine(const QString& line) override;
+    QString listLine(int row) const override;
+    int selectedListLine() const override;
+    QString portSelectorText() const override;
+    void setIndicatorColour(const QColor& colour) override;
+    void setPortDescription(const QString& description) override;
+    void setBusy(bool busy) override;
+    void reportError(const QString& title, const QString& message) override;
+
+    ScreenView* screenView() const { return m_picture; }
+
+public slots:
+    // Shows the persistent screen picture; call again whenever the picture has changed.
+    void showPicture(const QImage& picture);
+
+signals:
+    void openRequested();          // Open (Command1)
+    void closeRequested();         // Close (Command2)
+    void beepRequested();          // Beep (Command4)
+    void readRequested();          // Read (Command7)
+    void listLineClicked(int row); // a click on List1 that leaves a line selected
+    void saveAsRequested();        // Save As (Command6)
+    void quitRequested();          // Quit (Command3) or the window closed by its frame
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildPortFrame();
+    void buildRecordFrame();
+    void buildScreenFrame();
+    void connectControls();
+
+    QGroupBox* m_portFrame = nullptr;
+    IndicatorShape* m_indicator = nullptr;
+    QComboBox* m_portSelector = nullptr;
+    QPushButton* m_openButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
+    QPushButton* m_beepButton = nullptr;
+
+    QGroupBox* m_recordFrame = nullptr;
+    QListWidget* m_recordList = nullptr;
+    QPushButton* m_readButton = nullptr;
+    QLineEdit* m_statusLine = nullptr;
+
+    QProgressBar* m_progress = nullptr;
+
+    QGroupBox* m_screenFrame = nullptr;
+    ScreenView* m_picture = nullptr;
+    QPushButton* m_saveAsButton = nullptr;
+    QPushButton* m_quitButton = nullptr;
+
+    ErrorReporter m_errorReporter;
+};
+
+} // namespace cablemeter

@@ -1,0 +1,74 @@
+#include "app/save_picture.h"
+
+#include "platform/file_dialog.h"
+#include "platform/window_controls.h"
+
+#include <QDir>
+#include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
+
+namespace cablemeter {
+
+namespace {
+
+constexpr char kBitmapFormat[] = "BMP";
+constexpr int kYearsPerCentury = 100;
+
+} // namespace
+
+QString proposedPictureName(const QDateTime& now)
+{
+    // The century is always written as "20"; only the last two digits of the year vary.
+    const int year = (now.date().year() % kYearsPerCentury + kYearsPerCentury) % kYearsPerCentury;
+    const QTime time = now.time();
+    return QString::asprintf("20%02d%02d%02d%02d%02d%02d", year, now.date().month(),
+                             now.date().day(), time.hour(), time.minute(), time.second());
+}
+
+std::optional<QString> writeBitmap(const QImage& image, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+
+    // The format is named, not guessed from the extension: the user may pick any name.
+    QImageWriter writer(&file, kBitmapFormat);
+    if (!writer.write(image)) {
+        QString reason = writer.errorString();
+        if (file.error() != QFileDevice::NoError)
+            reason += QStringLiteral(" (") + file.errorString() + QLatin1Char(')');
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+PictureSaver::PictureSaver(FileDialog& dialog, WindowControls& controls, Clock clock)
+    : m_dialog(dialog), m_controls(controls), m_clock(std::move(clock))
+{
+}
+
+std::optional<QString> PictureSaver::save(const QImage& picture)
+{
+    // The clock is read once, so date and time cannot straddle midnight.
+    const QString proposed = proposedPictureName(m_clock());
+    const std::optional<QString> accepted =
+        m_dialog.askSaveFileName(QString::fromLatin1(kBitmapFilter), proposed);
+    if (!accepted)
+        return std::nullopt;
+
+    if (const std::optional<QString> reason = writeBitmap(picture, *accepted)) {
+        m_controls.reportError(
+            QStringLiteral("Save As"),
+            QStringLiteral("The picture could not be saved as\n%1\n\n%2\n\nCheck that the folder "
+                           "exists, that you may write to it and that the disk has room.")
+                .arg(QDir::toNativeSeparators(*accepted), *reason));
+        return std::nullopt;
+    }
+    return accepted;
+}
+
+} // namespace cablemeter

@@ -1,0 +1,92 @@
+// Page-read and catalogue timings against the simulated meter paced at 19200 baud, as ratios to
+// the line time of the bytes exchanged. Rerun: build/bin/bench_link [reads]
+#include "catalogue/record_catalogue.h"
+#include "link/meter_link.h"
+#include "platform/qt_serial_port.h"
+#include "platform/screen_picture.h"
+#include "sim/demo_image.h"
+#include "sim/line_pacing.h"
+#include "sim/meter_simulator.h"
+#include "support/fake_window_controls.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+using namespace cablemeter;
+
+namespace {
+
+constexpr int kRequestBytes = 6;
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double lineSeconds(int bytes)
+{
+    return std::chrono::duration<double>(sim::lineTimeOf(bytes)).count();
+}
+
+void measure(sim::Pacing pacing, int reads)
+{
+    sim::MeterSimulator meter(sim::makeDemoImage(), pacing);
+    if (!meter.start()) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(meter.errorString()));
+        return;
+    }
+    qputenv("CABLEMETER_COM1", meter.devicePath().toLocal8Bit());
+    QtSerialPort port;
+    testing::FakeWindowControls controls;
+    MeterLink link(port, controls);
+    if (!link.OpenCom()) {
+        std::fprintf(stderr, "open: %s\n", qPrintable(link.lastError()));
+        return;
+    }
+    const double pageLine = lineSeconds(kRequestBytes + sim::MeterSimulator::kReplyBytes);
+
+    QElapsedTimer wall;
+    wall.start();
+    int failures = 0;
+    for (int i = 0; i < reads; ++i)
+        failures += link.ReadFlash(513 + i % 400) ? 0 : 1;
+    const double perRead = double(wall.nsecsElapsed()) / 1e9 / reads;
+    std::printf("%-8s page read: %6.1f ms, line time %6.1f ms, ratio %.3f (%d reads, %d failed)\n",
+                qPrintable(sim::pacingName(pacing)), perRead * 1e3, pageLine * 1e3,
+                perRead / pageLine, reads, failures);
+
+    QTemporaryDir folder;
+    ScreenPicture picture;
+    RecordCatalogue catalogue(controls, link, picture, folder.filePath(QStringLiteral("MeterDat.dat")),
+                              folder.path());
+    const double cpuBefore = cpuSeconds();
+    wall.restart();
+    catalogue.Command7_Click();
+    const double catalogueWall = double(wall.nsecsElapsed()) / 1e9;
+    const double catalogueCpu = cpuSeconds() - cpuBefore;
+    const double catalogueLine = kSlotCount * pageLine;
+    std::printf("%-8s catalogue: %6.0f ms, line time %6.0f ms, ratio %.3f, CPU %.1f %% of wall, "
+                "%lld lines listed, %lld errors\n",
+                qPrintable(sim::pacingName(pacing)), catalogueWall * 1e3, catalogueLine * 1e3,
+                catalogueWall / catalogueLine, 100.0 * catalogueCpu / catalogueWall,
+                qlonglong(controls.lines.size()), qlonglong(controls.errors.size()));
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const int reads = argc > 1 ? std::atoi(argv[1]) : 20;
+    for (sim::Pacing pacing : {sim::Pacing::Uart, sim::Pacing::Usb})
+        measure(pacing, reads);
+    return 0;
+}

@@ -1,0 +1,153 @@
+#include "catalogue/record_catalogue.h"
+
+#include "catalogue/background_picture.h"
+#include "catalogue/catalogue_file.h"
+#include "catalogue/catalogue_line.h"
+#include "link/page_reader.h"
+#include "platform/picture.h"
+#include "platform/window_controls.h"
+#include "screens/renderers.h"
+
+#include <QByteArrayView>
+
+#include <algorithm>
+#include <utility>
+
+namespace cablemeter {
+
+namespace {
+
+constexpr int kDownloadProgressStep = 3;
+constexpr int kListingProgressStep = 2;
+
+const QString kReadFailedTitle = QStringLiteral("Read failed");
+
+static_assert(kSlotCount <= RecordCatalogue::kListKindEntries &&
+                  kSlotCount <= RecordCatalogue::kListSlotEntries,
+              "every slot must have room for a list line");
+
+} // namespace
+
+RecordCatalogue::RecordCatalogue(WindowControls& controls, PageReader& reader, Picture& picture,
+                                 QString catalogueFilePath, QString programFolder,
+                                 RendererTable renderers)
+    : m_controls(controls), m_reader(reader), m_picture(picture),
+      m_catalogueFilePath(std::move(catalogueFilePath)), m_programFolder(std::move(programFolder)),
+      m_renderers(std::move(renderers))
+{
+}
+
+void RecordCatalogue::Command7_Click()
+{
+    BusyScope busy(m_controls);
+    m_controls.setProgressVisible(true);
+    m_controls.setProgressMaximum(kProgressMaximum);
+    m_controls.setProgressValue(0);
+    m_controls.setStatusText(QStringLiteral("Read Files ..."));
+    if (!MadeIndex()) {
+        m_controls.setStatusText(kReadFailedTitle);
+        return;
+    }
+    m_controls.setStatusText(QStringLiteral("Read OK "));
+    if (!ProcDat()) {
+        m_controls.setStatusText(kReadFailedTitle);
+        return;
+    }
+    m_controls.setStatusText(QStringLiteral(" OK "));
+}
+
+bool RecordCatalogue::MadeIndex()
+{
+    // The file is written only once every page is in, so a Read that stops part-way leaves the
+    // previous catalogue whole.
+    QByteArray contents(kCatalogueFileSize, '\0');
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        m_controls.setProgressValue(kDownloadProgressStep * slot);
+        const int page = headerPage(slot);
+        if (!m_reader.ReadFlash(page)) {
+            m_controls.reportError(
+                kReadFailedTitle,
+                QStringLiteral("The header page %1 of record slot %2 did not arrive: %3\n"
+                               "%4 and the record list were left as they were. Check the meter "
+                               "and its cable, then press Read again.")
+                    .arg(page)
+                    .arg(slot)
+                    .arg(m_reader.lastError(), m_catalogueFilePath));
+            return false;
+        }
+        const PageBuffer& buffer = m_reader.pageBuffer();
+        std::copy(buffer.begin() + 1, buffer.end(),
+                  contents.begin() + qsizetype(slot) * kCatalogueBlockSize);
+    }
+    QString error;
+    if (!writeCatalogueFile(m_catalogueFilePath, contents, error)) {
+        m_controls.reportError(kReadFailedTitle,
+                               error + QStringLiteral("\nThe record list was left as it was."));
+        return false;
+    }
+    return true;
+}
+
+bool RecordCatalogue::ProcDat()
+{
+    QByteArray blocks;
+    QString error;
+    if (!readCatalogueBlocks(m_catalogueFilePath, blocks, error)) {
+        m_controls.reportError(kReadFailedTitle,
+                               error + QStringLiteral("\nThe record list was left as it was."));
+        return false;
+    }
+    m_controls.clearList();
+    int position = 0; // equals the list's line count: the list was just cleared
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        m_controls.setProgressValue(kListingProgressStep * slot);
+        const QByteArrayView block(blocks.constData() + qsizetype(slot) * kCatalogueBlockSize,
+                                   kCatalogueBlockSize);
+        const int kind = std::uint8_t(block[kKindOffset]);
+        if (kind > kLastListedKind)
+            continue;
+        m_listKind[position] = std::int16_t(kind);
+        m_listSlot[position] = slot;
+        m_controls.appendListLine(catalogueLine(block));
+        ++position;
+    }
+    return true;
+}
+
+void RecordCatalogue::List1_Click()
+{
+    const int line = m_controls.selectedListLine();
+    if (line < 0 || line >= m_controls.listCount() || line >= kListSlotEntries)
+        return;
+    const auto renderer = m_renderers.find(m_listKind[line]);
+    if (renderer == m_renderers.end())
+        return;
+    const int slot = m_listSlot[line];
+
+    BusyScope busy(m_controls);
+    m_picture.setBackground(loadBackground());
+    ScreenContext context{m_reader, m_picture,
+                          [this](const QString& text) { m_controls.setStatusText(text); }};
+    if (!renderer->second(context, slot))
+        m_controls.reportError(
+            QStringLiteral("Record not shown"),
+            QStringLiteral("The record in slot %1 could not be read from the meter: %2\n"
+                           "Check the meter and its cable, then click the record again.")
+                .arg(slot)
+                .arg(m_reader.lastError()));
+}
+
+QImage RecordCatalogue::loadBackground()
+{
+    const QString path = m_programFolder + QLatin1Char('/') + QLatin1String(kBackgroundFileName);
+    const BackgroundPicture background = loadBackgroundPicture(path);
+    if (background.image.isNull() && !m_backgroundReported) {
+        m_backgroundReported = true;
+        m_controls.reportError(QStringLiteral("Background picture missing"),
+                               background.error +
+                                   QStringLiteral("\nScreens are drawn on a plain picture."));
+    }
+    return background.image;
+}
+
+} // namespace cablemeter

@@ -1,0 +1,31 @@
+#include "platform/qt_file_dialog.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+namespace cablemeter {
+
+QString qtNameFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries << parts[i] + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+std::optional<QString> QtFileDialog::askSaveFileName(const QString& filter,
+                                                     const QString& proposedName)
+{
+    // Title and starting folder are left to the dialog; only the name and the filter are given.
+    const QString accepted =
+        QFileDialog::getSaveFileName(m_parent, QString(), proposedName, qtNameFilters(filter));
+    if (accepted.isEmpty())
+        return std::nullopt;
+    return accepted;
+}
+
+} // namespace cablemeter

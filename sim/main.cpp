@@ -1,0 +1,138 @@
+// cablemeter-sim: plays the meter on a pseudo-terminal so the program can be tried without one.
+//
+//   cablemeter-sim [--image FILE] [--pacing unpaced|uart|usb] [--fault FAULT] [--link PATH]
+//   cablemeter-sim --write-demo FILE
+//
+// The first line on stdout is the device to open in the program; requests and beeps are logged to
+// stderr. Runs until SIGINT or SIGTERM.
+
+#include "sim/demo_image.h"
+#include "sim/meter_simulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+using namespace cablemeter::sim;
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+int fail(const QString& message)
+{
+    std::fprintf(stderr, "cablemeter-sim: %s\n", qPrintable(message));
+    return EXIT_FAILURE;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size() && file.flush();
+}
+
+// Points `linkPath` at the device; an old symlink there is replaced, any other file is kept.
+bool makeLink(const QString& linkPath, const QString& device)
+{
+    const QFileInfo existing(linkPath);
+    if (existing.isSymLink())
+        QFile::remove(linkPath);
+    return QFile::link(device, linkPath);
+}
+
+// Blocks until SIGINT or SIGTERM. The signals are blocked in every thread (the simulator's thread
+// inherits the mask), so only this wait receives them.
+void waitForTermination(const sigset_t& awaited)
+{
+    int received = 0;
+    sigwait(&awaited, &received);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    sigset_t terminationSignals;
+    sigemptyset(&terminationSignals);
+    sigaddset(&terminationSignals, SIGINT);
+    sigaddset(&terminationSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &terminationSignals, nullptr);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("cablemeter-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Plays the cable meter on a pseudo-terminal."));
+    parser.addHelpOption();
+    const QCommandLineOption imageOption(
+        QStringLiteral("image"), QStringLiteral("Flash image to serve (default: the demo image)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption pacingOption(QStringLiteral("pacing"),
+                                          QStringLiteral("unpaced, uart (default) or usb."),
+                                          QStringLiteral("MODE"), QStringLiteral("uart"));
+    const QCommandLineOption faultOption(
+        QStringLiteral("fault"),
+        QStringLiteral("Misbehave on every page request: none, silent, short:N, split:N:GAP_MS, "
+                       "long:N, garbage:N, delay:MS."),
+        QStringLiteral("FAULT"), QStringLiteral("none"));
+    const QCommandLineOption linkOption(QStringLiteral("link"),
+                                        QStringLiteral("Also make PATH a symlink to the device."),
+                                        QStringLiteral("PATH"));
+    const QCommandLineOption writeDemoOption(
+        QStringLiteral("write-demo"),
+        QStringLiteral("Write the demo flash image to FILE and exit."), QStringLiteral("FILE"));
+    parser.addOptions({imageOption, pacingOption, faultOption, linkOption, writeDemoOption});
+    parser.process(app);
+
+    if (parser.isSet(writeDemoOption)) {
+        const QString path = parser.value(writeDemoOption);
+        return writeFile(path, makeDemoImage()) ? EXIT_SUCCESS
+                                                : fail(QStringLiteral("cannot write %1").arg(path));
+    }
+
+    const std::optional<Pacing> pacing = pacingFromName(parser.value(pacingOption));
+    const std::optional<ReplyFault> fault = ReplyFault::parse(parser.value(faultOption));
+    if (!pacing || !fault) {
+        fail(QStringLiteral("bad --pacing or --fault value"));
+        return kExitUsage;
+    }
+
+    QByteArray image = makeDemoImage();
+    if (parser.isSet(imageOption)) {
+        QFile file(parser.value(imageOption));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(
+                QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
+        image = file.readAll();
+    }
+
+    MeterSimulator simulator(image, *pacing);
+    simulator.setFault(*fault);
+    simulator.setLogger([](const QString& line) {
+        std::fprintf(stderr, "%s\n", qPrintable(line));
+        std::fflush(stderr);
+    });
+    if (!simulator.start())
+        return fail(
+            QStringLiteral("cannot open a pseudo-terminal: %1").arg(simulator.errorString()));
+
+    const QString linkPath = parser.value(linkOption);
+    if (!linkPath.isEmpty() && !makeLink(linkPath, simulator.devicePath()))
+        return fail(QStringLiteral("cannot create the link %1").arg(linkPath));
+
+    std::printf("%s\n", qPrintable(simulator.devicePath()));
+    std::fflush(stdout);
+
+    waitForTermination(terminationSignals);
+    simulator.closeLine();
+    if (!linkPath.isEmpty() && QFileInfo(linkPath).isSymLink())
+        QFile::remove(linkPath);
+    return EXIT_SUCCESS;
+}

@@ -1,0 +1,378 @@
+#include "app/indicator_shape.h"
+#include "app/main_window.h"
+#include "app/screen_view.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace cablemeter;
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+QWidget* control(const MainWindow& window, const QString& name)
+{
+    return window.findChild<QWidget*>(name);
+}
+
+// True when every pixel of `area` in `image` has the same colour.
+bool isPlain(const QImage& image, const QRect& area)
+{
+    const QRgb first = image.pixel(area.topLeft());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) != first)
+                return false;
+    return true;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void captionAndFixedSize();
+    void controlGeometry_data();
+    void controlGeometry();
+    void captions_data();
+    void captions();
+    void startState();
+    void pictureShowsImagePixelForPixel();
+    void indicatorColour();
+    void busyDisablesMeterControlsButNotQuit();
+    void listControls();
+    void listClickSignalsOnlyWithSelectedLine();
+    void buttonsRaiseTheirSignals_data();
+    void buttonsRaiseTheirSignals();
+    void closingByTheFrameRequestsQuit();
+    void portSelectorReadsTypedText();
+    void portDescriptionIsShownAsTooltip();
+    void reportErrorGoesToTheReporterOncePerCall();
+};
+
+void TestMainWindow::captionAndFixedSize()
+{
+    MainWindow window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("Marlo-CABLE METER"));
+    QCOMPARE(window.objectName(), QStringLiteral("Form1"));
+    const QSize client(10935 / kTwipsPerPixel, 5625 / kTwipsPerPixel);
+    QCOMPARE(client, QSize(729, 375));
+    QCOMPARE(window.size(), client);
+    QCOMPARE(window.minimumSize(), client);
+    QCOMPARE(window.maximumSize(), client);
+}
+
+void TestMainWindow::controlGeometry_data()
+{
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+
+    // name: container, position and size in twips
+    QTest::newRow("Frame1") << "Form1" << 120 << 120 << 5055 << 735;
+    QTest::newRow("Shape1") << "Frame1" << 360 << 240 << 255 << 375;
+    QTest::newRow("Combo1") << "Frame1" << 720 << 240 << 975 << 300;
+    QTest::newRow("Command1") << "Frame1" << 1800 << 240 << 735 << 375;
+    QTest::newRow("Command2") << "Frame1" << 2640 << 240 << 735 << 375;
+    QTest::newRow("Command4") << "Frame1" << 3840 << 240 << 735 << 375;
+    QTest::newRow("Frame2") << "Form1" << 120 << 960 << 5055 << 3855;
+    QTest::newRow("List1") << "Frame2" << 120 << 240 << 4815 << 2940;
+    QTest::newRow("Command7") << "Frame2" << 240 << 3360 << 1095 << 375;
+    QTest::newRow("Text2") << "Frame2" << 2640 << 3360 << 2175 << 375;
+    QTest::newRow("ProgressBar1") << "Form1" << 120 << 4920 << 5055 << 255;
+    QTest::newRow("Frame3") << "Form1" << 5280 << 120 << 5415 << 5055;
+    QTest::newRow("Picture1") << "Frame3" << 240 << 360 << 4935 << 3735;
+    QTest::newRow("Command6") << "Frame3" << 240 << 4320 << 975 << 495;
+    QTest::newRow("Command3") << "Frame3" << 4200 << 4320 << 975 << 495;
+}
+
+void TestMainWindow::controlGeometry()
+{
+    QFETCH(QString, container);
+    QFETCH(int, left);
+    QFETCH(int, top);
+    QFETCH(int, width);
+    QFETCH(int, height);
+
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QWidget* widget = control(window, QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(widget);
+    QVERIFY(widget->parentWidget());
+    QCOMPARE(widget->parentWidget()->objectName(), container);
+    QCOMPARE(widget->geometry(), QRect(left / kTwipsPerPixel, top / kTwipsPerPixel,
+                                       width / kTwipsPerPixel, height / kTwipsPerPixel));
+    QVERIFY(widget->isVisible());
+}
+
+void TestMainWindow::captions_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("Frame1") << "Select Com Port";
+    QTest::newRow("Frame2") << "ReadFiles";
+    QTest::newRow("Frame3") << "DispPlay";
+    QTest::newRow("Command1") << "Open";
+    QTest::newRow("Command2") << "Close";
+    QTest::newRow("Command4") << "Beep";
+    QTest::newRow("Command7") << "Read";
+    QTest::newRow("Command6") << "Save As";
+    QTest::newRow("Command3") << "Quit";
+}
+
+void TestMainWindow::captions()
+{
+    QFETCH(QString, caption);
+    MainWindow window;
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+    if (const auto* frame = window.findChild<QGroupBox*>(name))
+        QCOMPARE(frame->title(), caption);
+    else if (const auto* button = window.findChild<QPushButton*>(name))
+        QCOMPARE(button->text(), caption);
+    else
+        QFAIL("no frame or button of that name");
+}
+
+void TestMainWindow::startState()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    auto* indicator = window.findChild<IndicatorShape*>("Shape1");
+    QVERIFY(indicator);
+    QCOMPARE(indicator->colour(), QColor(255, 0, 0));
+    const QImage shapePixels = indicator->grab().toImage();
+    QCOMPARE(QColor(shapePixels.pixel(shapePixels.rect().center())), QColor(255, 0, 0));
+
+    auto* selector = window.findChild<QComboBox*>("Combo1");
+    QVERIFY(selector);
+    QVERIFY(selector->isEditable());
+    QCOMPARE(selector->currentText(), QStringLiteral("COM1"));
+    QCOMPARE(window.portSelectorText(), QStringLiteral("COM1"));
+    QCOMPARE(selector->count(), 4);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(selector->itemText(i), QStringLiteral("COM%1").arg(i + 1));
+
+    auto* list = window.findChild<QListWidget*>("List1");
+    QVERIFY(list);
+    QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(window.listCount(), 0);
+    QCOMPARE(window.selectedListLine(), -1);
+
+    auto* status = window.findChild<QLineEdit*>("Text2");
+    QVERIFY(status);
+    QVERIFY(status->isReadOnly());
+    QCOMPARE(window.statusText(), QString());
+
+    auto* progress = window.findChild<QProgressBar*>("ProgressBar1");
+    QVERIFY(progress);
+    QVERIFY(progress->isVisible());
+    QCOMPARE(progress->minimum(), 0);
+    QCOMPARE(progress->maximum(), 100);
+    QCOMPARE(progress->value(), 0);
+    QVERIFY(!progress->isTextVisible());
+
+    ScreenView* picture = window.screenView();
+    QCOMPARE(picture->objectName(), QStringLiteral("Picture1"));
+    QVERIFY(picture->image().isNull());
+    QVERIFY(isPlain(picture->grab().toImage(), picture->contentsRect()));
+}
+
+void TestMainWindow::pictureShowsImagePixelForPixel()
+{
+    MainWindow window;
+    ScreenView* picture = window.screenView();
+    // The drawing area holds the whole 320 x 240 screen inside the border.
+    QVERIFY(picture->contentsRect().width() >= 320);
+    QVERIFY(picture->contentsRect().height() >= 240);
+
+    QImage screen(320, 240, QImage::Format_RGB32);
+    screen.fill(Qt::white);
+    for (int x = 0; x < 320; x += 2)
+        screen.setPixel(x, 17, qRgb(0, 0, 255)); // a dotted line: scaling or smoothing blurs it
+    screen.setPixel(0, 0, qRgb(255, 0, 0));
+    screen.setPixel(319, 239, qRgb(0, 128, 0));
+    window.showPicture(screen);
+    QCOMPARE(picture->image(), screen);
+
+    const QImage shown = picture->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QPoint origin = picture->contentsRect().topLeft();
+    QCOMPARE(shown.copy(QRect(origin, screen.size())), screen);
+
+    window.showPicture(QImage());
+    QVERIFY(isPlain(picture->grab().toImage(), picture->contentsRect()));
+}
+
+void TestMainWindow::indicatorColour()
+{
+    MainWindow window;
+    auto* indicator = window.findChild<IndicatorShape*>("Shape1");
+    window.setIndicatorColour(QColor(0, 255, 255));
+    QCOMPARE(indicator->colour(), QColor(0, 255, 255));
+    const QImage pixels = indicator->grab().toImage();
+    QCOMPARE(QColor(pixels.pixel(pixels.rect().center())), QColor(0, 255, 255));
+    window.setIndicatorColour(QColor(255, 0, 0));
+    QCOMPARE(indicator->colour(), QColor(255, 0, 0));
+}
+
+void TestMainWindow::busyDisablesMeterControlsButNotQuit()
+{
+    MainWindow window;
+    const QStringList meterControls = {"Command7", "List1",    "Command1",
+                                       "Command2", "Command4", "Command6"};
+    {
+        BusyScope busy(window);
+        for (const QString& name : meterControls)
+            QVERIFY2(!control(window, name)->isEnabled(), qPrintable(name));
+        QVERIFY(control(window, "Command3")->isEnabled());
+        QVERIFY(control(window, "Combo1")->isEnabled());
+    }
+    for (const QString& name : meterControls)
+        QVERIFY2(control(window, name)->isEnabled(), qPrintable(name));
+}
+
+void TestMainWindow::listControls()
+{
+    MainWindow window;
+    window.appendListLine(QStringLiteral("FIRST  Level 06/12/26"));
+    window.appendListLine(QStringLiteral("second Tilt "));
+    QCOMPARE(window.listCount(), 2);
+    QCOMPARE(window.listLine(1), QStringLiteral("second Tilt "));
+    QCOMPARE(window.listLine(2), QString());
+
+    auto* list = window.findChild<QListWidget*>("List1");
+    list->setCurrentRow(1);
+    QCOMPARE(window.selectedListLine(), 1);
+    window.clearList();
+    QCOMPARE(window.listCount(), 0);
+    QCOMPARE(window.selectedListLine(), -1);
+
+    window.setStatusText(QStringLiteral(" OK "));
+    QCOMPARE(window.statusText(), QStringLiteral(" OK "));
+
+    auto* progress = window.findChild<QProgressBar*>("ProgressBar1");
+    window.setProgressMaximum(50);
+    window.setProgressValue(31);
+    QCOMPARE(progress->maximum(), 50);
+    QCOMPARE(progress->value(), 31);
+    window.setProgressVisible(false);
+    QVERIFY(progress->isHidden());
+}
+
+void TestMainWindow::listClickSignalsOnlyWithSelectedLine()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (const char* line : {"zero", "one", "two"})
+        window.appendListLine(QLatin1String(line));
+    auto* list = window.findChild<QListWidget*>("List1");
+    QSignalSpy clicks(&window, &MainWindow::listLineClicked);
+
+    const QPoint onLine1 = list->visualItemRect(list->item(1)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onLine1);
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(clicks.takeFirst().at(0).toInt(), 1);
+
+    // A control-click on the selected line deselects it: nothing to show, no signal.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, onLine1);
+    QCOMPARE(window.selectedListLine(), -1);
+    QCOMPARE(clicks.count(), 0);
+
+    // Below the last line there is nothing to click.
+    const QPoint belowLines = list->visualItemRect(list->item(2)).bottomLeft() + QPoint(5, 20);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, belowLines);
+    QCOMPARE(clicks.count(), 0);
+}
+
+void TestMainWindow::buttonsRaiseTheirSignals_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("signal");
+    QTest::newRow("Open") << "Command1" << QByteArray(SIGNAL(openRequested()));
+    QTest::newRow("Close") << "Command2" << QByteArray(SIGNAL(closeRequested()));
+    QTest::newRow("Beep") << "Command4" << QByteArray(SIGNAL(beepRequested()));
+    QTest::newRow("Read") << "Command7" << QByteArray(SIGNAL(readRequested()));
+    QTest::newRow("Save As") << "Command6" << QByteArray(SIGNAL(saveAsRequested()));
+    QTest::newRow("Quit") << "Command3" << QByteArray(SIGNAL(quitRequested()));
+}
+
+void TestMainWindow::buttonsRaiseTheirSignals()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, signal);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    const QList<QByteArray> allSignals = {SIGNAL(openRequested()),   SIGNAL(closeRequested()),
+                                          SIGNAL(beepRequested()),   SIGNAL(readRequested()),
+                                          SIGNAL(saveAsRequested()), SIGNAL(quitRequested())};
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (const QByteArray& each : allSignals)
+        spies.push_back(std::make_unique<QSignalSpy>(&window, each.constData()));
+
+    QTest::mouseClick(control(window, button), Qt::LeftButton);
+    for (qsizetype i = 0; i < allSignals.size(); ++i)
+        QCOMPARE(spies[i]->count(), allSignals[i] == signal ? 1 : 0);
+}
+
+void TestMainWindow::closingByTheFrameRequestsQuit()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy quit(&window, &MainWindow::quitRequested);
+    QVERIFY(window.close());
+    QCOMPARE(quit.count(), 1);
+}
+
+void TestMainWindow::portSelectorReadsTypedText()
+{
+    MainWindow window;
+    auto* selector = window.findChild<QComboBox*>("Combo1");
+    selector->lineEdit()->clear();
+    QTest::keyClicks(selector->lineEdit(), QStringLiteral("com3"));
+    QTest::keyClick(selector->lineEdit(), Qt::Key_Return);
+    QCOMPARE(window.portSelectorText(), QStringLiteral("com3"));
+    QCOMPARE(selector->count(), 4); // typed names do not join the list
+
+    selector->setCurrentIndex(2);
+    QCOMPARE(window.portSelectorText(), QStringLiteral("COM3"));
+}
+
+void TestMainWindow::portDescriptionIsShownAsTooltip()
+{
+    MainWindow window;
+    const QString description = QStringLiteral("COM1 -> /dev/ttyUSB0");
+    window.setPortDescription(description);
+    QCOMPARE(control(window, "Combo1")->toolTip(), description);
+    QCOMPARE(control(window, "Shape1")->toolTip(), description);
+}
+
+void TestMainWindow::reportErrorGoesToTheReporterOncePerCall()
+{
+    MainWindow window;
+    QList<QStringList> reported;
+    window.setErrorReporter([&](const QString& title, const QString& message) {
+        reported.append({title, message});
+    });
+    window.reportError(QStringLiteral("Open"), QStringLiteral("COM2: permission denied"));
+    window.reportError(QStringLiteral("Read"), QStringLiteral("no answer"));
+    QCOMPARE(reported.size(), 2);
+    QCOMPARE(reported[0], (QStringList{"Open", "COM2: permission denied"}));
+    QCOMPARE(reported[1], (QStringList{"Read", "no answer"}));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"

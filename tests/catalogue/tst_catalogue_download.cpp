@@ -1,0 +1,298 @@
+#include "catalogue/record_catalogue.h"
+#include "catalogue_pages.h"
+#include "recording_picture.h"
+#include "support/fake_page_reader.h"
+#include "support/fake_window_controls.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+using namespace cablemeter;
+using namespace cablemeter::testing;
+
+namespace {
+
+constexpr int kFreshFileSize = 8193;
+constexpr int kLongFileSize = 10000;
+
+// Hands every read to whichever reader the test points it at, so one catalogue can meet a meter
+// that answers and then one that falls silent.
+class SwitchablePageReader : public PageReader {
+public:
+    explicit SwitchablePageReader(PageReader* target) : m_target(target) {}
+    void setTarget(PageReader* target) { m_target = target; }
+    bool ReadFlash(int flashPage) override { return m_target->ReadFlash(flashPage); }
+    const PageBuffer& pageBuffer() const override { return m_target->pageBuffer(); }
+    QString lastError() const override { return m_target->lastError(); }
+
+private:
+    PageReader* m_target;
+};
+
+// A flash image whose every byte depends on its page and position, so any misplaced byte shows.
+QByteArray patternedFlash(int seed)
+{
+    QByteArray image(1024 * kPageSize, '\0');
+    for (qsizetype i = 0; i < image.size(); ++i)
+        image[i] = char((i * 31 + i / kPageSize * 17 + seed) & 0xFF);
+    return image;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QList<int> steps(int step, int count)
+{
+    QList<int> values;
+    for (int n = 0; n < count; ++n)
+        values.append(step * n);
+    return values;
+}
+
+} // namespace
+
+class CatalogueDownloadTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void freshFileHoldsTheHeaderPagesAndAClosingZero();
+    void longerFileKeepsItsBytesPastTheCatalogue();
+    void readRunsInOrderWithProgressAndStatus();
+
+    void failedPageLeavesFileAndListAsTheyWere_data();
+    void failedPageLeavesFileAndListAsTheyWere();
+
+    void unwritableFileIsReportedAndNothingListed_data();
+    void unwritableFileIsReportedAndNothingListed();
+
+    void unreadableFileIsReportedAndListKept_data();
+    void unreadableFileIsReportedAndListKept();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+void CatalogueDownloadTest::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_path = m_dir.filePath(QStringLiteral("MeterDat.dat"));
+    QFile::remove(m_path);
+}
+
+void CatalogueDownloadTest::freshFileHoldsTheHeaderPagesAndAClosingZero()
+{
+    const QByteArray flash = patternedFlash(5);
+    FakePageReader reader(flash);
+    FakeWindowControls controls;
+    RecordingPicture picture;
+    RecordCatalogue catalogue(controls, reader, picture, m_path, m_dir.path());
+
+    catalogue.Command7_Click();
+
+    const QByteArray file = fileBytes(m_path);
+    QCOMPARE(file.size(), kFreshFileSize);
+    QCOMPARE(file.at(kFreshFileSize - 1), '\0');
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const qsizetype pageStart = qsizetype(headerPage(slot)) * kPageSize;
+        const QByteArray block = file.mid(qsizetype(slot) * kPageSize, kPageSize);
+        // The meter delivers page bytes 1 to 254; 255 and 256 arrive as 0.
+        QCOMPARE(block.first(kPageSize - 2), flash.mid(pageStart, kPageSize - 2));
+        QCOMPARE(block.sliced(kPageSize - 2), QByteArray(2, '\0'));
+    }
+    QVERIFY(controls.errors.isEmpty());
+}
+
+void CatalogueDownloadTest::longerFileKeepsItsBytesPastTheCatalogue()
+{
+    QByteArray old(kLongFileSize, '\0');
+    for (int i = 0; i < old.size(); ++i)
+        old[i] = char(0xA0 + i % 23);
+    writeFile(m_path, old);
+
+    const QByteArray flash = patternedFlash(9);
+    FakePageReader reader(flash);
+    FakeWindowControls controls;
+    RecordingPicture picture;
+    RecordCatalogue catalogue(controls, reader, picture, m_path, m_dir.path());
+
+    catalogue.Command7_Click();
+
+    const QByteArray file = fileBytes(m_path);
+    QCOMPARE(file.size(), kLongFileSize);
+    const qsizetype lastSlotPage = qsizetype(headerPage(kSlotCount - 1)) * kPageSize;
+    QCOMPARE(file.mid(31 * kPageSize, kPageSize - 2), flash.mid(lastSlotPage, kPageSize - 2));
+    QCOMPARE(file.at(kFreshFileSize - 1), '\0');
+    QCOMPARE(file.sliced(kFreshFileSize), old.sliced(kFreshFileSize));
+    QCOMPARE(controls.statusText(), QStringLiteral(" OK "));
+}
+
+void CatalogueDownloadTest::readRunsInOrderWithProgressAndStatus()
+{
+    FakePageReader reader;
+    reader.setPage(headerPage(7), makeHeader(3));
+    FakeWindowControls controls;
+    RecordingPicture picture;
+    RecordCatalogue catalogue(controls, reader, picture, m_path, m_dir.path());
+
+    catalogue.Command7_Click();
+
+    QList<int> pages;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        pages.append(512 + 16 * slot);
+    QCOMPARE(reader.requestedPages(), pages);
+    QCOMPARE(controls.progressValues, QList<int>{0} + steps(3, 32) + steps(2, 32));
+    QVERIFY(controls.progressVisible);
+    QCOMPARE(controls.progressMaximum, 100);
+    QCOMPARE(controls.statusTexts,
+             QStringList({QStringLiteral("Read Files ..."), QStringLiteral("Read OK "),
+                          QStringLiteral(" OK ")}));
+    QCOMPARE(controls.busyChanges, QList<bool>({true, false}));
+    QCOMPARE(controls.lines.size(), 1);
+    QVERIFY(controls.errors.isEmpty());
+}
+
+void CatalogueDownloadTest::failedPageLeavesFileAndListAsTheyWere_data()
+{
+    QTest::addColumn<int>("failingRead");
+    QTest::newRow("first page") << 0;
+    QTest::newRow("tenth page") << 9;
+    QTest::newRow("last page") << 31;
+}
+
+void CatalogueDownloadTest::failedPageLeavesFileAndListAsTheyWere()
+{
+    QFETCH(int, failingRead);
+
+    FakePageReader meter;
+    meter.setPage(headerPage(2), makeHeader(4, QByteArrayLiteral("FIRST ")));
+    meter.setPage(headerPage(6), makeHeader(9, QByteArrayLiteral("SECOND")));
+    SwitchablePageReader reader(&meter);
+    FakeWindowControls controls;
+    RecordingPicture picture;
+    RecordCatalogue catalogue(controls, reader, picture, m_path, m_dir.path());
+    catalogue.Command7_Click();
+    QCOMPARE(controls.lines.size(), 2);
+    const QByteArray fileBefore = fileBytes(m_path);
+    const QStringList linesBefore = controls.lines;
+    const auto kindsBefore = catalogue.listKind();
+    const auto slotsBefore = catalogue.listSlot();
+
+    // The meter now holds other records but falls silent part-way through the next Read.
+    FakePageReader silentMeter;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        silentMeter.setPage(headerPage(slot), makeHeader(5, QByteArrayLiteral("OTHER ")));
+    silentMeter.failAtRead(failingRead);
+    reader.setTarget(&silentMeter);
+    controls.statusTexts.clear();
+    catalogue.Command7_Click();
+
+    QCOMPARE(silentMeter.requestedPages().size(), failingRead + 1);
+    QCOMPARE(fileBytes(m_path), fileBefore);
+    QCOMPARE(controls.lines, linesBefore);
+    QCOMPARE(catalogue.listKind(), kindsBefore);
+    QCOMPARE(catalogue.listSlot(), slotsBefore);
+    QCOMPARE(controls.errors.size(), 1);
+    const QString failedPage = QString::number(headerPage(failingRead));
+    QVERIFY2(controls.errors.first().message.contains(failedPage),
+             qPrintable(controls.errors.first().message));
+    QCOMPARE(controls.statusTexts,
+             QStringList({QStringLiteral("Read Files ..."), QStringLiteral("Read failed")}));
+    QCOMPARE(controls.busy, false);
+}
+
+void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed_data()
+{
+    QTest::addColumn<QString>("relativePath"); // or an absolute one
+    QTest::addColumn<int>("reason");
+    // Runs as root too, where permission bits stop nothing; these paths fail for everyone.
+    QTest::newRow("parent is a file") << QStringLiteral("plain-file/MeterDat.dat") << ENOTDIR;
+    QTest::newRow("missing folder") << QStringLiteral("no-such-folder/MeterDat.dat") << ENOENT;
+    QTest::newRow("disk full") << QStringLiteral("/dev/full") << ENOSPC;
+}
+
+void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed()
+{
+    QFETCH(QString, relativePath);
+    QFETCH(int, reason);
+    writeFile(m_dir.filePath(QStringLiteral("plain-file")), QByteArrayLiteral("x"));
+    if (relativePath.startsWith(QLatin1Char('/')) && !QFile::exists(relativePath))
+        QSKIP("this system has no device that is always full");
+    const QString path =
+        relativePath.startsWith(QLatin1Char('/')) ? relativePath : m_dir.filePath(relativePath);
+
+    FakePageReader reader;
+    reader.setPage(headerPage(0), makeHeader(3));
+    FakeWindowControls controls;
+    controls.lines = QStringList{QStringLiteral("an earlier record")};
+    RecordingPicture picture;
+    RecordCatalogue catalogue(controls, reader, picture, path, m_dir.path());
+
+    catalogue.Command7_Click();
+
+    QCOMPARE(reader.requestedPages().size(), kSlotCount);
+    QCOMPARE(controls.errors.size(), 1);
+    const QString message = controls.errors.first().message;
+    QVERIFY2(message.contains(path), qPrintable(message));
+    QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(reason))), qPrintable(message));
+    QCOMPARE(controls.lines, QStringList{QStringLiteral("an earlier record")});
+    QCOMPARE(controls.listClears, 0);
+    QCOMPARE(catalogue.listKind()[0], std::int16_t(0));
+    QCOMPARE(controls.statusText(), QStringLiteral("Read failed"));
+}
+
+void CatalogueDownloadTest::unreadableFileIsReportedAndListKept_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << QByteArray() << false
+                             << QString::fromLocal8Bit(std::strerror(ENOENT));
+    QTest::newRow("one block short")
+        << QByteArray(31 * kPageSize, char(3)) << true << QStringLiteral("7936 of the 8192 bytes");
+}
+
+void CatalogueDownloadTest::unreadableFileIsReportedAndListKept()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(bool, exists);
+    QFETCH(QString, reason);
+    if (exists)
+        writeFile(m_path, contents);
+
+    FakePageReader reader;
+    FakeWindowControls controls;
+    controls.lines = QStringList{QStringLiteral("an earlier record")};
+    RecordingPicture picture;
+    RecordCatalogue catalogue(controls, reader, picture, m_path, m_dir.path());
+
+    QVERIFY(!catalogue.ProcDat());
+
+    QCOMPARE(controls.errors.size(), 1);
+    const QString message = controls.errors.first().message;
+    QVERIFY2(message.contains(m_path), qPrintable(message));
+    QVERIFY2(message.contains(reason), qPrintable(message));
+    QCOMPARE(controls.lines, QStringList{QStringLiteral("an earlier record")});
+    QVERIFY(controls.progressValues.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(CatalogueDownloadTest)
+#include "tst_catalogue_download.moc"

@@ -1,0 +1,299 @@
+// The link's handlers against an in-memory port: receive rules, page buffer, open/close, beep,
+// the failures a user must be told about.
+#include "link/meter_link.h"
+#include "link/request_frame.h"
+#include "platform/port_names.h"
+#include "support/fake_serial_port.h"
+#include "support/fake_window_controls.h"
+
+#include <QTest>
+#include <QTimer>
+
+using namespace cablemeter;
+using cablemeter::testing::FakeSerialPort;
+using cablemeter::testing::FakeWindowControls;
+
+namespace {
+
+const QColor kCyan{0, 255, 255};
+const QColor kRed{255, 0, 0};
+
+QByteArray countingBytes(int count, int first = 0)
+{
+    QByteArray bytes;
+    for (int i = 0; i < count; ++i)
+        bytes.append(char((first + i) & 0xFF));
+    return bytes;
+}
+
+} // namespace
+
+class MeterLinkTest : public QObject {
+    Q_OBJECT
+
+    FakeSerialPort* port = nullptr;
+    FakeWindowControls* controls = nullptr;
+    MeterLink* link = nullptr;
+
+    // The meter answers every complete page request with `reply`, as one receive event.
+    void answerRequestsWith(const QByteArray& reply)
+    {
+        port->onWrite = [this, reply] {
+            if (port->written.size() % 6 == 0)
+                QTimer::singleShot(0, port, [this, reply] { port->receive(reply); });
+        };
+    }
+
+private slots:
+    void init()
+    {
+        port = new FakeSerialPort;
+        controls = new FakeWindowControls;
+        link = new MeterLink(*port, *controls);
+    }
+    void cleanup()
+    {
+        delete link;
+        delete controls;
+        delete port;
+        qunsetenv("CABLEMETER_COM3");
+    }
+
+    void receiveHandler_data()
+    {
+        QTest::addColumn<bool>("afterPageRead");
+        QTest::addColumn<QList<QByteArray>>("events");
+        QTest::addColumn<QByteArray>("expectedStore"); // slots from 0 on
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<int>("position");
+
+        const QByteArray b300 = countingBytes(300, 1);
+        QTest::newRow("300 bytes in one event: cut at 255")
+            << true << QList<QByteArray>{b300} << b300.left(255) + QByteArray(10, '\0') << true
+            << 0;
+        const QByteArray first = countingBytes(200, 1);
+        const QByteArray second = countingBytes(100, 0x80);
+        QTest::newRow("200 then 100: the second event starts over")
+            << true << QList<QByteArray>{first, second}
+            << second + first.mid(100) + QByteArray(10, '\0') << false << 100;
+        QTest::newRow("data before the first request: one byte completes")
+            << false << QList<QByteArray>{QByteArray("\x11\x22\x33")}
+            << QByteArray("\x11\x00\x00", 3) << true << 0;
+    }
+    void receiveHandler()
+    {
+        QFETCH(bool, afterPageRead);
+        QFETCH(QList<QByteArray>, events);
+        QFETCH(QByteArray, expectedStore);
+        QFETCH(bool, complete);
+        QFETCH(int, position);
+
+        if (afterPageRead) {
+            QVERIFY(link->OpenCom());
+            answerRequestsWith(QByteArray(255, '\0'));
+            QVERIFY(link->ReadFlash(512));
+            port->onWrite = {};
+        }
+        for (const QByteArray& event : events)
+            port->receive(event);
+
+        for (int slot = 0; slot < expectedStore.size(); ++slot)
+            QCOMPARE(int(link->replyStore()[slot]), int(quint8(expectedStore[slot])));
+        QCOMPARE(link->replyComplete(), complete);
+        QCOMPARE(link->receivePosition(), position);
+        QVERIFY(port->pending.isEmpty());
+    }
+
+    void otherEventCodeStoresNothing()
+    {
+        port->receive(QByteArray("\x01\x02", 2)); // completes: expected length is still 0
+        QVERIFY(link->replyComplete());
+        port->receive(QByteArray("\x55\x66", 2), SerialPort::kLineError);
+        QCOMPARE(int(link->replyStore()[0]), 1);
+        QVERIFY(link->replyComplete());
+        QVERIFY(port->pending.isEmpty());
+    }
+
+    void readFlashFillsThePageBuffer()
+    {
+        QVERIFY(link->OpenCom());
+        const QByteArray reply = countingBytes(257, 0x40); // echo, 256 page bytes
+        answerRequestsWith(reply);
+        QVERIFY(link->ReadFlash(513));
+
+        QCOMPARE(port->written, pageRequest(513));
+        QCOMPARE(port->writeCalls.size(), 6); // one byte per write
+        const PageBuffer& page = link->pageBuffer();
+        QCOMPARE(int(page[0]), 0);
+        for (int n = 1; n <= 254; ++n)
+            QCOMPARE(int(page[n]), int(quint8(reply[n])));
+        QCOMPARE(int(page[255]), 0);
+        QCOMPARE(int(page[256]), 0);
+        QCOMPARE(link->expectedReplyLength(), 255);
+        QCOMPARE(port->burstLength, 255);
+        QVERIFY(!link->replyComplete());
+
+        // A second read overwrites every page byte; 255 and 256 stay 0.
+        answerRequestsWith(QByteArray(300, char(0xEE)));
+        QVERIFY(link->ReadFlash(514));
+        for (int n = 1; n <= 254; ++n)
+            QCOMPARE(int(link->pageBuffer()[n]), 0xEE);
+        QCOMPARE(int(link->pageBuffer()[255]), 0);
+        QCOMPARE(int(link->pageBuffer()[256]), 0);
+    }
+
+    void requestFrames_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("0") << 0 << QByteArray::fromHex("aafa020000a6");
+        QTest::newRow("512") << 512 << QByteArray::fromHex("aafa020200a8");
+        QTest::newRow("513") << 513 << QByteArray::fromHex("aafa020201a9");
+        QTest::newRow("1023") << 1023 << QByteArray::fromHex("aafa0203ffa8");
+        QTest::newRow("32767") << 32767 << QByteArray::fromHex("aafa027fff24");
+    }
+    void requestFrames()
+    {
+        QFETCH(int, page);
+        QFETCH(QByteArray, frame);
+        QCOMPARE(pageRequest(page), frame);
+    }
+
+    void pagesOutsideTheRangeSendNothing_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::newRow("-1") << -1;
+        QTest::newRow("32768") << 32768;
+    }
+    void pagesOutsideTheRangeSendNothing()
+    {
+        QFETCH(int, page);
+        QVERIFY(link->OpenCom());
+        const PageBuffer before = link->pageBuffer();
+        QVERIFY(!link->ReadFlash(page));
+        QVERIFY(port->written.isEmpty());
+        QVERIFY(link->pageBuffer() == before);
+    }
+
+    void readFlashOpensTheSelectedPortOnDemand()
+    {
+        qputenv("CABLEMETER_COM3", "/dev/fake-meter");
+        controls->portSelector = QStringLiteral("COM3");
+        answerRequestsWith(QByteArray(255, '\x01'));
+        QVERIFY(link->ReadFlash(600));
+        QCOMPARE(port->openedDevices, QStringList{QStringLiteral("/dev/fake-meter")});
+        QCOMPARE(controls->indicatorColours.last(), kCyan);
+        QVERIFY(controls->portDescription.contains(QStringLiteral("/dev/fake-meter")));
+
+        // An open port is not reopened, whatever the selector says now.
+        controls->portSelector = QStringLiteral("COM2");
+        QVERIFY(link->ReadFlash(601));
+        QCOMPARE(port->openedDevices.size(), 1);
+    }
+
+    void failedOnDemandOpenSendsNothing()
+    {
+        port->nextOpenResult = {OpenFailure::NotFound, QStringLiteral("No such file or directory")};
+        const PageBuffer before = link->pageBuffer();
+        QVERIFY(!link->ReadFlash(512));
+        QVERIFY(port->written.isEmpty());
+        QVERIFY(link->pageBuffer() == before);
+        QVERIFY(link->lastError().contains(QStringLiteral("/dev/ttyS0")));
+        QVERIFY(controls->indicatorColours.isEmpty());
+        QVERIFY(controls->errors.isEmpty()); // the caller reports it, once
+    }
+
+    void silentMeterTimesOutAndKeepsTheBuffer()
+    {
+        QVERIFY(link->OpenCom());
+        answerRequestsWith(countingBytes(255, 9));
+        QVERIFY(link->ReadFlash(512));
+        const PageBuffer before = link->pageBuffer();
+        port->onWrite = {};
+        QVERIFY(!link->ReadFlash(530));
+        QVERIFY(link->pageBuffer() == before);
+        QVERIFY(link->lastError().contains(QStringLiteral("page 530")));
+        QVERIFY(link->lastError().contains(QStringLiteral("COM1 (/dev/ttyS0)")));
+        QVERIFY(!link->isReading());
+    }
+
+    void shortReplyDoesNotComplete()
+    {
+        QVERIFY(link->OpenCom());
+        answerRequestsWith(QByteArray(254, '\x01'));
+        QVERIFY(!link->ReadFlash(512));
+        QVERIFY(!link->replyComplete());
+    }
+
+    void cancelEndsAWaitingReadQuietly()
+    {
+        QVERIFY(link->OpenCom());
+        QTimer::singleShot(50, link, [this] { link->cancel(); });
+        QVERIFY(!link->ReadFlash(512));
+        QVERIFY(link->lastError().isEmpty());
+        QVERIFY(controls->errors.isEmpty());
+    }
+
+    void portLostDuringAReadFailsTheRead()
+    {
+        QVERIFY(link->OpenCom());
+        QTimer::singleShot(20, port, [this] { port->loseDevice(QStringLiteral("Input/output error")); });
+        QVERIFY(!link->ReadFlash(512));
+        QVERIFY(link->lastError().contains(QStringLiteral("went away")));
+        QCOMPARE(controls->indicatorColours.last(), kRed);
+        QVERIFY(controls->errors.isEmpty()); // the read's caller reports it
+    }
+
+    void portLostWhileIdleIsReportedOnce()
+    {
+        QVERIFY(link->OpenCom());
+        port->loseDevice(QStringLiteral("Input/output error"));
+        QCOMPARE(controls->errors.size(), 1);
+        QVERIFY(controls->errors.first().message.contains(QStringLiteral("/dev/ttyS0")));
+        QCOMPARE(controls->indicatorColours.last(), kRed);
+    }
+
+    void beepSendsTheBeepRequest()
+    {
+        QVERIFY(link->OpenCom());
+        link->Command4_Click();
+        QCOMPARE(port->written, QByteArray::fromHex("aa0301ffad"));
+        QCOMPARE(port->writeCalls.size(), 5);
+        QVERIFY(controls->errors.isEmpty());
+    }
+
+    void beepWithThePortClosedIsReported()
+    {
+        link->Command4_Click();
+        QVERIFY(port->written.isEmpty());
+        QCOMPARE(controls->errors.size(), 1);
+        QVERIFY(controls->errors.first().message.contains(QStringLiteral("Open")));
+    }
+
+    void indicatorFollowsOpenAndClose()
+    {
+        link->Command2_Click(); // close while closed: red, nothing else
+        QCOMPARE(controls->indicatorColours, QList<QColor>{kRed});
+        link->Command1_Click();
+        QCOMPARE(controls->indicatorColours.last(), kCyan);
+        QVERIFY(port->isOpen());
+        link->Command1_Click(); // open again: closed and reopened, stays cyan
+        QCOMPARE(port->openedDevices.size(), 2);
+        QCOMPARE(controls->indicatorColours.last(), kCyan);
+        link->Command2_Click();
+        QCOMPARE(controls->indicatorColours.last(), kRed);
+        QVERIFY(!port->isOpen());
+    }
+
+    void failedOpenIsReportedOnceAndKeepsTheColour()
+    {
+        port->nextOpenResult = {OpenFailure::Busy, QStringLiteral("Device or resource busy")};
+        link->Command1_Click();
+        QCOMPARE(controls->errors.size(), 1);
+        QVERIFY(controls->errors.first().message.contains(QStringLiteral("Device or resource busy")));
+        QVERIFY(controls->indicatorColours.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(MeterLinkTest)
+#include "tst_meter_link.moc"

@@ -1,0 +1,186 @@
+// The page read over a real QSerialPort on the simulator's pseudo-terminal: what the meter
+// receives, what lands in the page buffer, and how the read survives a misbehaving meter.
+#include "link/meter_link.h"
+#include "platform/qt_serial_port.h"
+#include "sim/meter_simulator.h"
+#include "support/fake_window_controls.h"
+
+#include <QTest>
+#include <QTimer>
+
+using namespace cablemeter;
+using cablemeter::sim::MeterSimulator;
+using cablemeter::sim::Pacing;
+using cablemeter::sim::ReplyFault;
+using cablemeter::testing::FakeWindowControls;
+
+namespace {
+
+// An image whose bytes differ page by page: byte i of page p is (p * 7 + i) mod 256.
+QByteArray patternImage(int pages)
+{
+    QByteArray image(pages * kPageSize, '\0');
+    for (int p = 0; p < pages; ++p)
+        for (int i = 0; i < kPageSize; ++i)
+            image[p * kPageSize + i] = char((p * 7 + i) & 0xFF);
+    return image;
+}
+
+constexpr int kImagePages = 1024;
+
+} // namespace
+
+class ReadFlashPtyTest : public QObject {
+    Q_OBJECT
+
+    QByteArray image = patternImage(kImagePages);
+    std::unique_ptr<MeterSimulator> meter;
+    std::unique_ptr<QtSerialPort> port;
+    std::unique_ptr<FakeWindowControls> controls;
+    std::unique_ptr<MeterLink> link;
+
+    void startMeter(Pacing pacing)
+    {
+        meter = std::make_unique<MeterSimulator>(image, pacing);
+        QVERIFY2(meter->start(), qPrintable(meter->errorString()));
+        qputenv("CABLEMETER_COM1", meter->devicePath().toLocal8Bit());
+        port = std::make_unique<QtSerialPort>();
+        controls = std::make_unique<FakeWindowControls>();
+        link = std::make_unique<MeterLink>(*port, *controls);
+    }
+
+    void verifyPage(int page)
+    {
+        const PageBuffer& buffer = link->pageBuffer();
+        for (int n = 1; n <= 254; ++n)
+            QCOMPARE(int(buffer[n]), int(quint8(image[page * kPageSize + n - 1])));
+        QCOMPARE(int(buffer[255]), 0);
+        QCOMPARE(int(buffer[256]), 0);
+    }
+
+private slots:
+    void cleanup()
+    {
+        link.reset();
+        port.reset();
+        controls.reset();
+        meter.reset();
+        qunsetenv("CABLEMETER_COM1");
+    }
+
+    void framesAsTheMeterReceivesThem()
+    {
+        startMeter(Pacing::Unpaced);
+        for (int page : {0, 512, 513, 1023})
+            QVERIFY2(link->ReadFlash(page), qPrintable(link->lastError()));
+        link->Command4_Click();
+        QVERIFY(meter->waitForFrames(5, std::chrono::seconds(2)));
+        const QList<QByteArray> expected = {
+            QByteArray::fromHex("aafa020000a6"), QByteArray::fromHex("aafa020200a8"),
+            QByteArray::fromHex("aafa020201a9"), QByteArray::fromHex("aafa0203ffa8"),
+            QByteArray::fromHex("aa0301ffad")};
+        QCOMPARE(meter->receivedFrames(), expected);
+        QCOMPARE(meter->beepCount(), 1);
+    }
+
+    void pagesArriveWhateverTheAdapter_data()
+    {
+        QTest::addColumn<int>("pacing");
+        QTest::newRow("unpaced") << int(Pacing::Unpaced);
+        QTest::newRow("uart: a few bytes at a time") << int(Pacing::Uart);
+        QTest::newRow("usb: 16 ms packets") << int(Pacing::Usb);
+    }
+    void pagesArriveWhateverTheAdapter()
+    {
+        QFETCH(int, pacing);
+        startMeter(Pacing(pacing));
+        QVERIFY2(link->ReadFlash(700), qPrintable(link->lastError()));
+        verifyPage(700);
+        QCOMPARE(controls->indicatorColours.last(), QColor(0, 255, 255));
+        // The meter's reply is 257 bytes; its tail must not spoil the next page.
+        QVERIFY2(link->ReadFlash(701), qPrintable(link->lastError()));
+        verifyPage(701);
+        if (Pacing(pacing) != Pacing::Unpaced)
+            QVERIFY(meter->lastReplyWrites().size() > 1);
+    }
+
+    void overLongReplyIsCutAndTheNextReadWorks_data()
+    {
+        QTest::addColumn<int>("pacing");
+        QTest::newRow("uart") << int(Pacing::Uart);
+        QTest::newRow("usb") << int(Pacing::Usb);
+    }
+    void overLongReplyIsCutAndTheNextReadWorks()
+    {
+        QFETCH(int, pacing);
+        startMeter(Pacing(pacing));
+        meter->setFault(ReplyFault::longReply(300));
+        QVERIFY2(link->ReadFlash(800), qPrintable(link->lastError()));
+        verifyPage(800);
+        QVERIFY2(link->ReadFlash(801), qPrintable(link->lastError()));
+        verifyPage(801);
+        meter->setFault(ReplyFault::none());
+        QVERIFY2(link->ReadFlash(802), qPrintable(link->lastError()));
+        verifyPage(802);
+    }
+
+    void failedReadsKeepTheBuffer_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("silent") << "silent";
+        QTest::newRow("short reply") << "short:200";
+        QTest::newRow("split by a long gap") << "split:120:300";
+        QTest::newRow("answer after the limit") << "delay:2500";
+    }
+    void failedReadsKeepTheBuffer()
+    {
+        QFETCH(QString, fault);
+        startMeter(Pacing::Uart);
+        QVERIFY(link->ReadFlash(600));
+        verifyPage(600);
+        meter->setFault(*ReplyFault::parse(fault));
+        QVERIFY(!link->ReadFlash(601));
+        verifyPage(600);
+        QVERIFY(link->lastError().contains(QStringLiteral("page 601")));
+        QVERIFY(link->lastError().contains(meter->devicePath()));
+
+        // The meter recovers and so does the link.
+        meter->setFault(ReplyFault::none());
+        QVERIFY(meter->waitForHandledPageRequests(2, std::chrono::seconds(5)));
+        QTest::qWait(600); // let a late answer pass
+        QVERIFY2(link->ReadFlash(602), qPrintable(link->lastError()));
+        verifyPage(602);
+    }
+
+    void slowMeterJustUnderTheLimit()
+    {
+        startMeter(Pacing::Uart);
+        meter->setFault(ReplyFault::delay(1500));
+        QVERIFY2(link->ReadFlash(650), qPrintable(link->lastError()));
+        verifyPage(650);
+    }
+
+    void garbageIsTakenAsThePage()
+    {
+        // The reply's content is not checked: 255 bytes of anything make a page.
+        startMeter(Pacing::Unpaced);
+        meter->setFault(ReplyFault::garbage(255));
+        QVERIFY(link->ReadFlash(600));
+    }
+
+    void pulledCableFailsTheReadAndTurnsTheIndicatorRed()
+    {
+        startMeter(Pacing::Uart);
+        QVERIFY(link->ReadFlash(600));
+        meter->setFault(ReplyFault::noAnswer());
+        QTimer::singleShot(100, [this] { meter->closeLine(); });
+        QVERIFY(!link->ReadFlash(601));
+        QVERIFY2(link->lastError().contains(QStringLiteral("went away")), qPrintable(link->lastError()));
+        QCOMPARE(controls->indicatorColours.last(), QColor(255, 0, 0));
+        QVERIFY(controls->errors.isEmpty());
+        QVERIFY(!port->isOpen());
+    }
+};
+
+QTEST_GUILESS_MAIN(ReadFlashPtyTest)
+#include "tst_read_flash_pty.moc"
