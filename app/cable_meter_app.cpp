@@ -13,8 +13,8 @@
 namespace cablemeter {
 
 CableMeterApp::CableMeterApp(SerialPort* port, std::unique_ptr<FileDialog> dialog, QObject* parent)
-    : QObject(parent), m_window(std::make_unique<MainWindow>()),
-      m_picture(new ScreenPicture(this)), m_port(port ? port : createSerialPort(this)),
+    : QObject(parent), m_window(std::make_unique<MainWindow>()), m_picture(new ScreenPicture(this)),
+      m_port(port ? port : createSerialPort(this)),
       m_dialog(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(m_window.get()))
 {
     m_link = std::make_unique<MeterLink>(*m_port, *m_window);

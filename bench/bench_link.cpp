@@ -64,8 +64,8 @@ void measure(sim::Pacing pacing, int reads)
 
     QTemporaryDir folder;
     ScreenPicture picture;
-    RecordCatalogue catalogue(controls, link, picture, folder.filePath(QStringLiteral("MeterDat.dat")),
-                              folder.path());
+    RecordCatalogue catalogue(controls, link, picture,
+                              folder.filePath(QStringLiteral("MeterDat.dat")), folder.path());
     const double cpuBefore = cpuSeconds();
     wall.restart();
     catalogue.Command7_Click();
@@ -86,7 +86,7 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const int reads = argc > 1 ? std::atoi(argv[1]) : 20;
-    for (sim::Pacing pacing : {sim::Pacing::Uart, sim::Pacing::Usb})
+    for (sim::Pacing pacing : {sim::Pacing::Unpaced, sim::Pacing::Uart, sim::Pacing::Usb})
         measure(pacing, reads);
     return 0;
 }

@@ -23,12 +23,19 @@ MeterLink::MeterLink(SerialPort& port, WindowControls& controls, QObject* parent
 {
     connect(&m_port, &SerialPort::commEvent, this, &MeterLink::MSComm1_OnComm);
     connect(&m_port, &SerialPort::portLost, this, &MeterLink::onPortLost);
-    m_controls.setPortDescription(portDisplayName(portNumberFromSelector(m_controls.portSelectorText())));
+    m_controls.setPortDescription(
+        portDisplayName(portNumberFromSelector(m_controls.portSelectorText())));
 }
 
-MeterLink::~MeterLink() { cancel(); }
+MeterLink::~MeterLink()
+{
+    cancel();
+}
 
-QString MeterLink::currentPortName() const { return portDisplayName(m_portNumber); }
+QString MeterLink::currentPortName() const
+{
+    return portDisplayName(m_portNumber);
+}
 
 bool MeterLink::OpenCom()
 {
@@ -62,16 +69,17 @@ void MeterLink::Command2_Click()
 void MeterLink::Command4_Click()
 {
     if (!m_port.isOpen()) {
-        m_controls.reportError(QStringLiteral("Beep not sent"),
-                               QStringLiteral("The port is not open, so nothing was sent to the "
-                                              "meter.\n\nPick the meter's port and press Open first."));
+        m_controls.reportError(
+            QStringLiteral("Beep not sent"),
+            QStringLiteral("The port is not open, so nothing was sent to the "
+                           "meter.\n\nPick the meter's port and press Open first."));
         return;
     }
     for (char byte : beepRequest()) {
         if (!OUTCOM(quint8(byte))) {
-            m_controls.reportError(QStringLiteral("Beep not sent"),
-                                   QStringLiteral("Could not send to the meter on %1.")
-                                       .arg(currentPortName()));
+            m_controls.reportError(
+                QStringLiteral("Beep not sent"),
+                QStringLiteral("Could not send to the meter on %1.").arg(currentPortName()));
             return;
         }
     }
@@ -127,16 +135,23 @@ bool MeterLink::ReadFlash(int flashPage)
     if (!m_port.isOpen() && !OpenCom())
         return false;
 
+    if (m_sinceTimeout.isValid()) {
+        const qint64 left = kLateAnswerGrace.count() - m_sinceTimeout.elapsed();
+        if (left > 0)
+            pause(std::chrono::milliseconds(left));
+        m_sinceTimeout.invalidate();
+    }
     // Let the tail of a previous over-long reply pass: wait until the line has been quiet for
     // longer than the gaps seen inside the last reply.
     const auto settle = std::max<std::chrono::milliseconds>(
-        kMinimumSettle, std::chrono::milliseconds(m_port.lastBurstMaxGapMilliseconds() + 2));
+        kMinimumSettle,
+        std::chrono::milliseconds(m_port.lastBurstMaxGapMilliseconds()) + kSettleMargin);
     for (qint64 quiet = m_port.quietMilliseconds(); quiet < settle.count();
          quiet = m_port.quietMilliseconds())
         pause(std::chrono::milliseconds(settle.count() - quiet));
 
     m_expectedReplyLength = kPageReplyLength;
-    m_port.setBurstLength(kPageReplyLength);
+    m_port.expectBurst(kPageReplyLength);
     m_port.readAll();
     m_replyComplete = false;
     m_replyTaken = false;
@@ -145,9 +160,10 @@ bool MeterLink::ReadFlash(int flashPage)
 
     for (char byte : pageRequest(flashPage)) {
         if (!OUTCOM(quint8(byte))) {
-            m_lastError = QStringLiteral("Could not send the request for page %1 to the meter on %2.")
-                              .arg(flashPage)
-                              .arg(currentPortName());
+            m_lastError =
+                QStringLiteral("Could not send the request for page %1 to the meter on %2.")
+                    .arg(flashPage)
+                    .arg(currentPortName());
             return false;
         }
     }
@@ -165,12 +181,14 @@ bool MeterLink::ReadFlash(int flashPage)
         if (m_cancelled)
             m_lastError.clear();
         else if (!m_lostReason.isEmpty())
-            m_lastError = QStringLiteral("The meter's port %1 went away while reading page %2 (%3).\n\n"
-                                         "Check the cable, then press Open.")
-                              .arg(currentPortName())
-                              .arg(flashPage)
-                              .arg(m_lostReason);
-        else
+            m_lastError =
+                QStringLiteral("The meter's port %1 went away while reading page %2 (%3).\n\n"
+                               "Check the cable, then press Open.")
+                    .arg(currentPortName())
+                    .arg(flashPage)
+                    .arg(m_lostReason);
+        else {
+            m_sinceTimeout.start();
             m_lastError = QStringLiteral("The meter did not answer the request for page %1 on %2 "
                                          "within %3 s.\n\nCheck that the meter is switched on, "
                                          "connected to this port, and not busy measuring; then try "
@@ -178,6 +196,7 @@ bool MeterLink::ReadFlash(int flashPage)
                               .arg(flashPage)
                               .arg(currentPortName())
                               .arg(double(kReplyTimeout.count()) / 1000.0);
+        }
         return false;
     }
 

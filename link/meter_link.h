@@ -2,6 +2,7 @@
 
 #include "link/page_reader.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -25,7 +26,12 @@ public:
     static constexpr std::chrono::milliseconds kReplyTimeout{2000};
     // Before a request the line must have been quiet this long at least, so that the tail of an
     // over-long reply is discarded instead of being taken for the start of the next reply.
-    static constexpr std::chrono::milliseconds kMinimumSettle{3};
+    static constexpr std::chrono::milliseconds kMinimumSettle{8};
+    // ... and longer than the gaps seen inside the last reply by this margin.
+    static constexpr std::chrono::milliseconds kSettleMargin{6};
+    // After a read timed out, a slow meter's late answer may still come: the next read lets it go
+    // by for this long after the timeout rather than take it for its own page.
+    static constexpr std::chrono::milliseconds kLateAnswerGrace{1000};
     // A page reply is complete at 255 bytes: an echo byte and page bytes 1 to 254.
     static constexpr int kPageReplyLength = 255;
     static constexpr int kReplyStoreSize = 1025;
@@ -83,6 +89,7 @@ private:
     std::array<std::uint8_t, kReplyStoreSize> m_takenReply{};
     bool m_cancelled = false;
     QString m_lostReason;
+    QElapsedTimer m_sinceTimeout; // running while a late answer may still arrive
 };
 
 } // namespace cablemeter

@@ -1,7 +1,7 @@
 #include "platform/port_names.h"
 
-#include <QSerialPortInfo>
 #include <QFile>
+#include <QSerialPortInfo>
 #include <QStringList>
 
 #ifndef Q_OS_WIN
@@ -13,7 +13,10 @@ namespace cablemeter {
 
 namespace {
 
-QString environmentName(int portNumber) { return QStringLiteral("CABLEMETER_COM%1").arg(portNumber); }
+QString environmentName(int portNumber)
+{
+    return QStringLiteral("CABLEMETER_COM%1").arg(portNumber);
+}
 
 // The group that owns a device node (dialout on Debian), or empty when unknown.
 QString owningGroup(const QString& device)
@@ -41,7 +44,8 @@ QString existingPortsText()
     }
     if (ports.isEmpty())
         return QStringLiteral("No serial ports were found on this computer.");
-    return QStringLiteral("Serial ports on this computer:\n  ") + ports.join(QStringLiteral("\n  "));
+    return QStringLiteral("Serial ports on this computer:\n  ") +
+           ports.join(QStringLiteral("\n  "));
 }
 
 } // namespace
@@ -75,8 +79,8 @@ QString portDisplayName(int portNumber)
 QString describeOpenFailure(int portNumber, const OpenResult& result)
 {
     const QString device = deviceForPort(portNumber);
-    QString text = QStringLiteral("Cannot open %1: %2.")
-                       .arg(portDisplayName(portNumber), result.systemReason);
+    QString text =
+        QStringLiteral("Cannot open %1: %2.").arg(portDisplayName(portNumber), result.systemReason);
     switch (result.failure) {
     case OpenFailure::PermissionDenied: {
         QString group = owningGroup(device);

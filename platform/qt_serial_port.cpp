@@ -25,13 +25,15 @@ OpenFailure classify(QSerialPort::SerialPortError error, const QString& device)
         return OpenFailure::NotFound;
     case QSerialPort::PermissionError:
 #ifndef Q_OS_WIN
-        if (QFileInfo::exists(device) && ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
+        if (QFileInfo::exists(device) &&
+            ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
             return OpenFailure::PermissionDenied;
 #endif
         return OpenFailure::Busy;
     default:
-        return QFileInfo::exists(device) || !device.startsWith(QLatin1Char('/')) ? OpenFailure::Other
-                                                                                : OpenFailure::NotFound;
+        return QFileInfo::exists(device) || !device.startsWith(QLatin1Char('/'))
+                   ? OpenFailure::Other
+                   : OpenFailure::NotFound;
     }
 }
 
@@ -87,9 +89,15 @@ void QtSerialPort::close()
     m_pending.clear();
 }
 
-bool QtSerialPort::isOpen() const { return m_port->isOpen(); }
+bool QtSerialPort::isOpen() const
+{
+    return m_port->isOpen();
+}
 
-QString QtSerialPort::device() const { return m_port->portName(); }
+QString QtSerialPort::device() const
+{
+    return m_port->portName();
+}
 
 bool QtSerialPort::write(const QByteArray& bytes)
 {
@@ -110,7 +118,11 @@ QByteArray QtSerialPort::readAll()
     return std::exchange(m_pending, {});
 }
 
-void QtSerialPort::setBurstLength(int bytes) { m_burstLength = qMax(1, bytes); }
+void QtSerialPort::expectBurst(int bytes)
+{
+    m_burstLength = qMax(1, bytes);
+    m_newBurst = true;
+}
 
 qint64 QtSerialPort::quietMilliseconds() const
 {
@@ -119,7 +131,10 @@ qint64 QtSerialPort::quietMilliseconds() const
     return m_clock.elapsed() - m_lastByteAt;
 }
 
-qint64 QtSerialPort::lastBurstMaxGapMilliseconds() const { return m_burstMaxGap; }
+qint64 QtSerialPort::lastBurstMaxGapMilliseconds() const
+{
+    return m_burstMaxGap;
+}
 
 void QtSerialPort::takeArrivedBytes()
 {
@@ -128,8 +143,9 @@ void QtSerialPort::takeArrivedBytes()
         return;
     const qint64 now = m_clock.elapsed();
     const qint64 gap = m_lastByteAt < 0 ? std::numeric_limits<qint64>::max() : now - m_lastByteAt;
-    // A chunk after a quiet line starts a new burst.
-    m_burstMaxGap = gap > kBurstQuiet.count() ? 0 : qMax(m_burstMaxGap, gap);
+    // The first chunk after a request, or after a quiet line, starts a new burst.
+    m_burstMaxGap = m_newBurst || gap > kBurstQuiet.count() ? 0 : qMax(m_burstMaxGap, gap);
+    m_newBurst = false;
     m_lastByteAt = now;
     m_pending.append(chunk);
 }

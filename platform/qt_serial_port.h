@@ -14,8 +14,9 @@ namespace cablemeter {
 class QtSerialPort : public SerialPort {
     Q_OBJECT
 public:
-    // Longer than the gaps inside one burst: a USB adapter hands over a packet every 16 ms.
-    static constexpr std::chrono::milliseconds kBurstQuiet{32};
+    // Far longer than the gaps inside one burst (a USB adapter hands over a packet every 16 ms),
+    // so that a reply is never cut in two by a late packet; it only delays noticing a short reply.
+    static constexpr std::chrono::milliseconds kBurstQuiet{100};
 
     explicit QtSerialPort(QObject* parent = nullptr);
 
@@ -25,7 +26,7 @@ public:
     QString device() const override;
     bool write(const QByteArray& bytes) override;
     QByteArray readAll() override;
-    void setBurstLength(int bytes) override;
+    void expectBurst(int bytes) override;
     qint64 quietMilliseconds() const override;
     qint64 lastBurstMaxGapMilliseconds() const override;
 
@@ -38,8 +39,9 @@ private:
     QByteArray m_pending; // received, not yet taken by readAll()
     int m_burstLength = 1;
     QElapsedTimer m_clock;
-    qint64 m_lastByteAt = -1;  // m_clock time of the last chunk, -1 before any
-    qint64 m_burstMaxGap = 0;  // longest gap between chunks of the current burst
+    qint64 m_lastByteAt = -1; // m_clock time of the last chunk, -1 before any
+    qint64 m_burstMaxGap = 0; // longest gap between chunks of the current burst
+    bool m_newBurst = true;   // the next chunk starts a burst
 };
 
 } // namespace cablemeter

@@ -42,8 +42,9 @@ public:
     // Takes all pending received bytes (empty when nothing is pending).
     virtual QByteArray readAll() = 0;
 
-    // How many pending bytes make a burst complete (at least 1).
-    virtual void setBurstLength(int bytes) = 0;
+    // A request is about to go out: the next byte to arrive starts a new burst, complete once
+    // `bytes` bytes are pending (at least 1).
+    virtual void expectBurst(int bytes) = 0;
     // Milliseconds since the last byte arrived (large when nothing has arrived yet).
     virtual qint64 quietMilliseconds() const = 0;
     // The longest gap seen between two chunks of the last burst, in milliseconds.

@@ -237,7 +237,8 @@ private slots:
     void portLostDuringAReadFailsTheRead()
     {
         QVERIFY(link->OpenCom());
-        QTimer::singleShot(20, port, [this] { port->loseDevice(QStringLiteral("Input/output error")); });
+        QTimer::singleShot(20, port,
+                           [this] { port->loseDevice(QStringLiteral("Input/output error")); });
         QVERIFY(!link->ReadFlash(512));
         QVERIFY(link->lastError().contains(QStringLiteral("went away")));
         QCOMPARE(controls->indicatorColours.last(), kRed);
@@ -290,7 +291,8 @@ private slots:
         port->nextOpenResult = {OpenFailure::Busy, QStringLiteral("Device or resource busy")};
         link->Command1_Click();
         QCOMPARE(controls->errors.size(), 1);
-        QVERIFY(controls->errors.first().message.contains(QStringLiteral("Device or resource busy")));
+        QVERIFY(
+            controls->errors.first().message.contains(QStringLiteral("Device or resource busy")));
         QVERIFY(controls->indicatorColours.isEmpty());
     }
 };

@@ -57,7 +57,8 @@ private slots:
                               << "ModemManager";
         QTest::newRow("missing") << int(OpenFailure::NotFound) << "No such file or directory"
                                  << "CABLEMETER_COM2=";
-        QTest::newRow("other") << int(OpenFailure::Other) << "Unknown error" << "Unknown error";
+        QTest::newRow("other") << int(OpenFailure::Other) << "Unknown error"
+                               << "Unknown error";
     }
     void failureAdvice()
     {

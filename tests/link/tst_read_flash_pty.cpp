@@ -175,7 +175,8 @@ private slots:
         meter->setFault(ReplyFault::noAnswer());
         QTimer::singleShot(100, [this] { meter->closeLine(); });
         QVERIFY(!link->ReadFlash(601));
-        QVERIFY2(link->lastError().contains(QStringLiteral("went away")), qPrintable(link->lastError()));
+        QVERIFY2(link->lastError().contains(QStringLiteral("went away")),
+                 qPrintable(link->lastError()));
         QCOMPARE(controls->indicatorColours.last(), QColor(255, 0, 0));
         QVERIFY(controls->errors.isEmpty());
         QVERIFY(!port->isOpen());

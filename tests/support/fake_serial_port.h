@@ -39,7 +39,7 @@ public:
         return true;
     }
     QByteArray readAll() override { return std::exchange(pending, {}); }
-    void setBurstLength(int bytes) override { burstLength = bytes; }
+    void expectBurst(int bytes) override { burstLength = bytes; }
     qint64 quietMilliseconds() const override { return 1000; }
     qint64 lastBurstMaxGapMilliseconds() const override { return 0; }
 
