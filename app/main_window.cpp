@@ -4,9 +4,11 @@
 #include "app/screen_view.h"
 #include "app/twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCompleter>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -98,6 +100,8 @@ void MainWindow::buildRecordFrame()
     m_recordFrame = placeFrame(this, "Frame2", "ReadFiles", twipsRect(120, 960, 5055, 3855));
     m_recordList = place<QListWidget>(m_recordFrame, "List1", twipsRect(120, 240, 4815, 2940));
     m_recordList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The lines are laid out in fixed-width fields: a fixed-pitch font shows them as columns.
+    m_recordList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_readButton = placeButton(m_recordFrame, "Command7", "Read", twipsRect(240, 3360, 1095, 375));
     m_statusLine = place<QLineEdit>(m_recordFrame, "Text2", twipsRect(2640, 3360, 2175, 375));
     m_statusLine->setReadOnly(true);
@@ -211,8 +215,14 @@ void MainWindow::setBusy(bool busy)
     // Save As waits too: the picture is being drawn. Quit stays live.
     const QList<QWidget*> meterControls = {m_readButton,  m_recordList, m_openButton,
                                            m_closeButton, m_beepButton, m_saveAsButton};
+    if (busy)
+        m_focusBeforeBusy = QApplication::focusWidget();
     for (QWidget* control : meterControls)
         control->setEnabled(!busy);
+    // Disabling the focused button or list moved the focus away; give it back, so the arrow keys
+    // go on walking the list after a record is drawn.
+    if (!busy && m_focusBeforeBusy && m_focusBeforeBusy->isEnabled())
+        m_focusBeforeBusy->setFocus();
 }
 
 void MainWindow::reportError(const QString& title, const QString& message)

@@ -2,6 +2,7 @@
 
 #include "platform/window_controls.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -93,6 +94,7 @@ private:
     QPushButton* m_quitButton = nullptr;
 
     ErrorReporter m_errorReporter;
+    QPointer<QWidget> m_focusBeforeBusy;
 };
 
 } // namespace cablemeter

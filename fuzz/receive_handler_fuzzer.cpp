@@ -41,7 +41,7 @@ enum class Step {
 constexpr int kLongestChunk = MeterLink::kReplyStoreSize + 75;
 constexpr int kMostAnswerEvents = 6;
 constexpr int kRequestLength = 6;
-constexpr std::uint8_t kErasedByte = 0;
+constexpr std::uint8_t kNeverWritten = 0;
 constexpr int kPageReplyLength = MeterLink::kPageReplyLength;
 
 struct PortEvent {
@@ -109,7 +109,7 @@ void checkLinkState(const MeterLink& link)
               "the receive position stays below the expected reply length");
     const auto& store = link.replyStore();
     fuzzCheck(std::all_of(store.begin() + kPageReplyLength, store.end(),
-                          [](std::uint8_t byte) { return byte == kErasedByte; }),
+                          [](std::uint8_t byte) { return byte == kNeverWritten; }),
               "reply store slots past a page reply are never written");
     const PageBuffer& page = link.pageBuffer();
     fuzzCheck(page[0] == 0 && page[kPageSize - 1] == 0 && page[kPageSize] == 0,

@@ -10,9 +10,11 @@ QString qtNameFilters(const QString& filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
+        QString patterns = parts[i + 1].trimmed();
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        entries << parts[i] + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+        // "bmp files(*.bmp)" already names its pattern the way Qt reads it; show it as it is.
+        const QString suffix = QLatin1Char('(') + patterns + QLatin1Char(')');
+        entries << (parts[i].endsWith(suffix) ? parts[i] : parts[i] + QLatin1Char(' ') + suffix);
     }
     return entries.join(QStringLiteral(";;"));
 }
