@@ -30,6 +30,17 @@ double cpuSeconds()
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// How many pages each screen reads; 0 for kinds without a screen.
+int pagesOfScreen(int kind)
+{
+    constexpr int kTilt = 8, kScan = 7, kSpectrum = 6;
+    if (kind == kSpectrum)
+        return 4;
+    if (kind == kTilt || kind == kScan)
+        return 2;
+    return kind >= 3 && kind <= 11 ? 1 : 0;
+}
+
 double lineSeconds(int bytes)
 {
     return std::chrono::duration<double>(sim::lineTimeOf(bytes)).count();
@@ -77,6 +88,23 @@ void measure(sim::Pacing pacing, int reads)
                 qPrintable(sim::pacingName(pacing)), catalogueWall * 1e3, catalogueLine * 1e3,
                 catalogueWall / catalogueLine, 100.0 * catalogueCpu / catalogueWall,
                 qlonglong(controls.lines.size()), qlonglong(controls.errors.size()));
+
+    // Each screen from click to drawn, against the line time of the pages it reads.
+    for (int row = 0; row < controls.listCount(); ++row) {
+        const int kind = catalogue.listKind()[row];
+        const int pages = pagesOfScreen(kind);
+        if (pages == 0)
+            continue;
+        controls.selectedLine = row;
+        wall.restart();
+        catalogue.List1_Click();
+        const double clickWall = double(wall.nsecsElapsed()) / 1e9;
+        std::printf(
+            "%-8s screen %-5s slot %2d: %6.1f ms, %d page(s) line time %6.1f ms, ratio %.3f\n",
+            qPrintable(sim::pacingName(pacing)), qPrintable(controls.lines[row].mid(8, 5)),
+            int(catalogue.listSlot()[row]), clickWall * 1e3, pages, pages * pageLine * 1e3,
+            clickWall / (pages * pageLine));
+    }
 }
 
 } // namespace
