@@ -3,6 +3,7 @@
 #include "app/indicator_shape.h"
 #include "app/screen_view.h"
 #include "app/twips.h"
+#include "platform/port_names.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -90,6 +91,10 @@ void MainWindow::buildPortFrame()
     // Port names are exact: a typed "com3" must stay "com3", not be completed to "COM3".
     m_portSelector->completer()->setCaseSensitivity(Qt::CaseSensitive);
     m_portSelector->setCurrentText(kPortNames.first());
+    // The tooltip names the device the chosen port leads to, before the user presses Open.
+    connect(m_portSelector, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        setPortDescription(portDisplayName(portNumberFromSelector(text)));
+    });
     m_openButton = placeButton(m_portFrame, "Command1", "Open", twipsRect(1800, 240, 735, 375));
     m_closeButton = placeButton(m_portFrame, "Command2", "Close", twipsRect(2640, 240, 735, 375));
     m_beepButton = placeButton(m_portFrame, "Command4", "Beep", twipsRect(3840, 240, 735, 375));

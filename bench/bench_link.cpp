@@ -116,5 +116,8 @@ int main(int argc, char* argv[])
     const int reads = argc > 1 ? std::atoi(argv[1]) : 20;
     for (sim::Pacing pacing : {sim::Pacing::Unpaced, sim::Pacing::Uart, sim::Pacing::Usb})
         measure(pacing, reads);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak resident memory of this benchmark: %ld KiB\n", usage.ru_maxrss);
     return 0;
 }

@@ -358,6 +358,15 @@ void TestMainWindow::portDescriptionIsShownAsTooltip()
     window.setPortDescription(description);
     QCOMPARE(control(window, "Combo1")->toolTip(), description);
     QCOMPARE(control(window, "Shape1")->toolTip(), description);
+
+    // Picking another port names its device at once, mapped or not.
+    qputenv("CABLEMETER_COM2", "/dev/ttyUSB0");
+    auto* selector = qobject_cast<QComboBox*>(control(window, "Combo1"));
+    selector->setCurrentIndex(1);
+    QCOMPARE(selector->toolTip(), QStringLiteral("COM2 (/dev/ttyUSB0)"));
+    selector->setCurrentIndex(3);
+    QCOMPARE(control(window, "Shape1")->toolTip(), QStringLiteral("COM4 (/dev/ttyS3)"));
+    qunsetenv("CABLEMETER_COM2");
 }
 
 void TestMainWindow::reportErrorGoesToTheReporterOncePerCall()
