@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QFile>
 #include <QTest>
 
 using namespace cablemeter;
@@ -68,6 +69,7 @@ private slots:
     void clickWithoutSelectionChangesNothing();
     void backgroundIsLoadedByContent();
     void missingBackgroundIsReportedOnceAndScreenStillDrawn();
+    void backgroundThatIsNotAPictureIsReported();
     void failingRendererIsReportedOnce();
 
 private:
@@ -244,6 +246,23 @@ void RecordDispatchTest::missingBackgroundIsReportedOnceAndScreenStillDrawn()
     const QString message = m_controls.errors.first().message;
     QVERIFY2(message.contains(m_dir.filePath(QStringLiteral("program/ZNull.ovl"))),
              qPrintable(message));
+}
+
+void RecordDispatchTest::backgroundThatIsNotAPictureIsReported()
+{
+    QFile file(m_dir.filePath(QStringLiteral("program/ZNull.ovl")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("this is not a picture\n");
+    file.close();
+    listTwoRecords(3);
+
+    m_catalogue->List1_Click();
+
+    QCOMPARE(g_calls.size(), 1);
+    QVERIFY(m_picture.backgrounds.first().isNull());
+    QCOMPARE(m_controls.errors.size(), 1);
+    QVERIFY2(m_controls.errors.first().message.contains(file.fileName()),
+             qPrintable(m_controls.errors.first().message));
 }
 
 void RecordDispatchTest::failingRendererIsReportedOnce()

@@ -1,0 +1,69 @@
+// The dump of the demo meter by cablemeter-cli, against the simulated meter paced like a UART at
+// 19200 baud, as a ratio to the line time of the bytes exchanged (a 6-byte request and the
+// meter's 257-byte answer per page). Goal: at most 1.10. Rerun: build/bin/bench_cli_dump [runs]
+#include "sim/demo_image.h"
+#include "sim/line_pacing.h"
+#include "sim/meter_simulator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace cablemeter;
+
+namespace {
+
+constexpr int kRequestBytes = 6;
+constexpr double kGoal = 1.10;
+constexpr int kPatienceMs = 600000;
+
+bool dumpOnce(int run)
+{
+    sim::MeterSimulator meter(sim::makeDemoImage(), sim::Pacing::Uart);
+    if (!meter.start()) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(meter.errorString()));
+        return false;
+    }
+    QTemporaryDir folder;
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer wall;
+    wall.start();
+    cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/cablemeter-cli"),
+              {QStringLiteral("dump"), QStringLiteral("--port"), meter.devicePath(),
+               QStringLiteral("--out"), folder.filePath(QStringLiteral("meter.bin"))});
+    if (!cli.waitForFinished(kPatienceMs) || cli.exitCode() != 0) {
+        std::fprintf(stderr, "cablemeter-cli dump failed (exit %d)\n", cli.exitCode());
+        return false;
+    }
+    const double seconds = double(wall.nsecsElapsed()) / 1e9;
+    const auto pages = int(meter.requestedPages().size());
+    const double lineSeconds =
+        std::chrono::duration<double>(
+            sim::lineTimeOf(kRequestBytes + sim::MeterSimulator::kReplyBytes))
+            .count() *
+        pages;
+    const double ratio = seconds / lineSeconds;
+    std::printf(
+        "run %d: dump of %d pages: %.2f s, line time %.2f s, ratio %.3f (goal <= %.2f: %s)\n", run,
+        pages, seconds, lineSeconds, ratio, kGoal, ratio <= kGoal ? "met" : "missed");
+    std::fflush(stdout);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    const int runs = argc > 1 ? std::atoi(argv[1]) : 1;
+    for (int run = 1; run <= runs; ++run) {
+        if (!dumpOnce(run))
+            return EXIT_FAILURE;
+    }
+    return EXIT_SUCCESS;
+}

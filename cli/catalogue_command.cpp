@@ -1,0 +1,55 @@
+#include "cli/catalogue_command.h"
+
+#include "catalogue/record_catalogue.h"
+#include "cli/command_options.h"
+#include "cli/console_output.h"
+#include "cli/exit_code.h"
+#include "cli/interrupt_watch.h"
+#include "cli/meter_session.h"
+#include "link/meter_link.h"
+#include "platform/screen_picture.h"
+
+#include <QCommandLineParser>
+
+namespace cablemeter::cli {
+
+int CatalogueCommand::run(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Downloads the meter's catalogue into MeterDat.dat in the current folder, as the\n"
+        "window's Read does, and prints the record list: the list lines on stdout, status and\n"
+        "progress on stderr."));
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("The meter's serial device (or COM1 to COM4 as the window maps them)."),
+        QStringLiteral("DEVICE"));
+    parser.addOption(port);
+    int exitCode = kExitSuccess;
+    if (!parseCommandOptions(parser, QStringLiteral("cablemeter-cli catalogue --port DEVICE"),
+                             arguments, exitCode) ||
+        !requireOptions(parser, {port}, exitCode))
+        return exitCode;
+
+    MeterSession session(parser.value(port), m_watch, standardErrorIsTerminal());
+    if (!session.open()) {
+        printProblem(session.openError());
+        return kExitPortNotOpened;
+    }
+
+    ScreenPicture unusedPicture; // the catalogue draws only when a record is clicked
+    RecordCatalogue catalogue(session.controls(), session.link(), unusedPicture);
+    catalogue.Command7_Click();
+
+    if (m_watch.isInterrupted()) {
+        printProblem(QStringLiteral("interrupted; MeterDat.dat was left as it was."));
+        return m_watch.exitCode();
+    }
+    if (session.controls().reportedErrorCount() > 0) {
+        // A page that did not arrive leaves its reason with the link; a file problem does not.
+        return session.link().lastError().isEmpty() ? kExitFileFailed : kExitMeterFailed;
+    }
+    return kExitSuccess;
+}
+
+} // namespace cablemeter::cli

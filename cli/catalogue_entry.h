@@ -1,0 +1,24 @@
+#pragma once
+
+#include "link/page.h"
+
+#include <QString>
+
+namespace cablemeter::cli {
+
+// A record slot as its header page describes it, the way the record list shows it.
+struct CatalogueEntry {
+    int slot = 0;
+    int kind = 0;
+    QString name;  // six characters, as stored
+    QString stamp; // "dd/mm/yy hh:mm:ss"
+    QString label; // the kind's label in the list, e.g. "Level", without trailing blanks
+    QString line;  // the record list line
+
+    // The record list shows only slots whose kind code names a record.
+    bool listed() const;
+};
+
+CatalogueEntry catalogueEntry(int slot, const PageBuffer& headerPage);
+
+} // namespace cablemeter::cli

@@ -1,0 +1,57 @@
+#include "cli/console_controls.h"
+
+#include "cli/console_output.h"
+
+#include <utility>
+
+namespace cablemeter::cli {
+
+namespace {
+constexpr int kPercent = 100;
+}
+
+ConsoleControls::ConsoleControls(QString portSelectorText, bool drawProgress)
+    : m_portSelectorText(std::move(portSelectorText)), m_drawProgress(drawProgress)
+{
+}
+
+void ConsoleControls::setStatusText(const QString& text)
+{
+    endProgressLine();
+    m_status = text;
+    printMessage(text);
+}
+
+void ConsoleControls::setProgressValue(int value)
+{
+    if (!m_drawProgress || !m_progressVisible || m_progressMaximum <= 0)
+        return;
+    printProgress(
+        QStringLiteral("\r%1 %2 %").arg(m_status).arg(value * kPercent / m_progressMaximum));
+    m_progressLineOpen = true;
+}
+
+void ConsoleControls::appendListLine(const QString& line)
+{
+    endProgressLine();
+    m_lines.append(line);
+    printLine(line);
+}
+
+void ConsoleControls::reportError(const QString& title, const QString& message)
+{
+    ++m_reportedErrors;
+    if (m_errorsSilenced)
+        return;
+    endProgressLine();
+    printProblem(title + QStringLiteral(": ") + message);
+}
+
+void ConsoleControls::endProgressLine()
+{
+    if (m_progressLineOpen)
+        printProgress(QStringLiteral("\n"));
+    m_progressLineOpen = false;
+}
+
+} // namespace cablemeter::cli

@@ -1,0 +1,45 @@
+#include "cli/console_output.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace cablemeter::cli {
+
+namespace {
+
+void write(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+void printLine(const QString& text)
+{
+    write(stdout, text + QLatin1Char('\n'));
+}
+
+void printMessage(const QString& text)
+{
+    write(stderr, text + QLatin1Char('\n'));
+}
+
+void printProblem(const QString& text)
+{
+    printMessage(QStringLiteral("cablemeter-cli: ") + text);
+}
+
+void printProgress(const QString& text)
+{
+    write(stderr, text);
+}
+
+bool standardErrorIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+} // namespace cablemeter::cli

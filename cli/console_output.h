@@ -1,0 +1,18 @@
+#pragma once
+
+class QString;
+
+namespace cablemeter::cli {
+
+// Lines for the user: results on stdout, messages and progress on stderr.
+void printLine(const QString& text);
+void printMessage(const QString& text);
+// A message that starts with the program's name, as command-line tools say what went wrong.
+void printProblem(const QString& text);
+// Text on stderr without an added newline (a progress line redrawn in place).
+void printProgress(const QString& text);
+
+// Whether stderr is a terminal: progress bars are drawn only there.
+bool standardErrorIsTerminal();
+
+} // namespace cablemeter::cli

@@ -1,0 +1,104 @@
+#include "cli/export_command.h"
+
+#include "catalogue/background_picture.h"
+#include "catalogue/record_catalogue.h"
+#include "cli/command_options.h"
+#include "cli/console_output.h"
+#include "cli/exit_code.h"
+#include "cli/interrupt_watch.h"
+#include "cli/meter_session.h"
+#include "cli/record_export.h"
+#include "cli/recording_page_reader.h"
+#include "link/flash_image_reader.h"
+#include "link/meter_link.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+
+namespace cablemeter::cli {
+
+namespace {
+
+const QStringList kPictureFormats = {QStringLiteral("png"), QStringLiteral("bmp")};
+
+// The window's background, from the program's folder; a plain picture (and a warning) without it.
+QImage screenBackground()
+{
+    const BackgroundPicture background =
+        loadBackgroundPicture(QDir(QCoreApplication::applicationDirPath())
+                                  .filePath(QLatin1String(RecordCatalogue::kBackgroundFileName)));
+    if (background.image.isNull())
+        printProblem(background.error + QStringLiteral("\nScreens are drawn on a plain picture."));
+    return background.image;
+}
+
+} // namespace
+
+int ExportCommand::run(const QStringList& arguments)
+{
+    const QString usage = QStringLiteral("cablemeter-cli export (--image FILE | --port DEVICE) "
+                                         "--dir DIR [--format png|bmp] [--json]");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Draws every stored record that has a screen as the window shows it: one picture per\n"
+        "record, named by slot, screen and name (slot07-cn-CNR-01.png). Writes the records'\n"
+        "values in plain units (MHz, dB, volts, levels in the record's unit) to records.csv, one\n"
+        "row per record, and to points.csv, one row per tilt row, scan channel or spectrum point\n"
+        "(numbered from 1); with --json to records.json instead."));
+    const QCommandLineOption image(QStringLiteral("image"),
+                                   QStringLiteral("Read the records from a flash image file "
+                                                  "(as dump writes it)."),
+                                   QStringLiteral("FILE"));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Read the records from the meter on this "
+                                                 "serial device (or COM1 to COM4)."),
+                                  QStringLiteral("DEVICE"));
+    const QCommandLineOption dir(QStringLiteral("dir"),
+                                 QStringLiteral("The folder for the files (made when missing)."),
+                                 QStringLiteral("DIR"));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("Picture format: png (default) or bmp."),
+                                    QStringLiteral("FORMAT"), kPictureFormats.constFirst());
+    const QCommandLineOption json(
+        QStringLiteral("json"),
+        QStringLiteral("Write records.json instead of records.csv and points.csv."));
+    parser.addOptions({image, port, dir, format, json});
+    int exitCode = kExitSuccess;
+    if (!parseCommandOptions(parser, usage, arguments, exitCode) ||
+        !requireOptions(parser, {dir}, exitCode))
+        return exitCode;
+    if (parser.isSet(image) == parser.isSet(port)) {
+        printProblem(QStringLiteral("give either --image FILE or --port DEVICE\nUsage: ") + usage);
+        return kExitUsage;
+    }
+    const QString pictureFormat = parser.value(format).toLower();
+    if (!kPictureFormats.contains(pictureFormat)) {
+        printProblem(
+            QStringLiteral("unknown picture format \"%1\": png or bmp").arg(parser.value(format)));
+        return kExitUsage;
+    }
+
+    const RecordExport::Settings settings{parser.value(dir), pictureFormat, parser.isSet(json),
+                                          screenBackground()};
+
+    if (parser.isSet(image)) {
+        FlashImageReader imageReader;
+        if (!imageReader.load(parser.value(image))) {
+            printProblem(imageReader.lastError());
+            return kExitFileFailed;
+        }
+        return RecordExport(imageReader, m_watch, settings).run();
+    }
+
+    MeterSession session(parser.value(port), m_watch);
+    if (!session.open()) {
+        printProblem(session.openError());
+        return kExitPortNotOpened;
+    }
+    // Each page comes from the meter once; drawing and decoding a record read the same pages.
+    RecordingPageReader meterPages(session.link());
+    return RecordExport(meterPages, m_watch, settings).run();
+}
+
+} // namespace cablemeter::cli

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+namespace cablemeter::cli {
+
+struct ExportedRecord;
+
+// records.csv: one row per record (slot, name, kind, label, stamp, picture, then the values).
+QByteArray recordsCsv(const QList<ExportedRecord>& records);
+// points.csv: one row per tilt row, scan channel or spectrum point (slot, kind, then the point).
+QByteArray pointsCsv(const QList<ExportedRecord>& records);
+// records.json: {"records": [...]}, each record with its columns and its "points".
+QByteArray recordsJson(const QList<ExportedRecord>& records);
+
+// A CSV field: quoted when it holds a comma, a quote or a line break, quotes doubled.
+QString csvField(const QString& text);
+
+} // namespace cablemeter::cli

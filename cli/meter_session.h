@@ -1,0 +1,45 @@
+#pragma once
+
+#include "cli/console_controls.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace cablemeter {
+class MeterLink;
+class SerialPort;
+} // namespace cablemeter
+
+namespace cablemeter::cli {
+
+class InterruptWatch;
+
+// The window's link to the meter, driven from the command line: the platform's serial port, the
+// console controls and MeterLink with its timing and receive rules.
+//
+// The link opens the port its selector names through the CABLEMETER_COM<n> mapping. A port given
+// as COM1 to COM4 is taken as the window takes it; any other text is a device, which this
+// session maps to COM1 for the link, so messages name it as "COM1 (/dev/ttyUSB0)".
+class MeterSession {
+public:
+    // A Ctrl-C seen by the watch cancels the page read under way.
+    MeterSession(const QString& port, InterruptWatch& watch, bool drawProgress = false);
+    ~MeterSession();
+    MeterSession(const MeterSession&) = delete;
+    MeterSession& operator=(const MeterSession&) = delete;
+
+    // The open sequence; false with the reason (what went wrong and what to do) in openError().
+    bool open();
+    QString openError() const;
+
+    MeterLink& link() { return *m_link; }
+    ConsoleControls& controls() { return m_controls; }
+
+private:
+    ConsoleControls m_controls;
+    std::unique_ptr<SerialPort> m_port;
+    std::unique_ptr<MeterLink> m_link;
+};
+
+} // namespace cablemeter::cli

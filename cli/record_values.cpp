@@ -1,0 +1,243 @@
+#include "cli/record_values.h"
+
+#include "cli/catalogue_entry.h"
+#include "cli/record_kind.h"
+#include "link/page_reader.h"
+#include "screens/cn_screen.h"
+#include "screens/digi_screen.h"
+#include "screens/freq_screen.h"
+#include "screens/level_screen.h"
+#include "screens/record_fields.h"
+#include "screens/scan_screen.h"
+#include "screens/screen_printer.h"
+#include "screens/spect_screen.h"
+#include "screens/tilt_screen.h"
+#include "screens/va_screen.h"
+#include "screens/volt_screen.h"
+
+namespace cablemeter::cli {
+
+namespace {
+
+const QString kChannel = QStringLiteral("channel");
+const QString kFrequency = QStringLiteral("frequency_mhz");
+const QString kLevelColumn = QStringLiteral("level");
+const QString kUnit = QStringLiteral("unit");
+const QString kCarrierToNoise = QStringLiteral("cn_db");
+const QString kAudioFrequency = QStringLiteral("audio_frequency_mhz");
+const QString kAudioLevel = QStringLiteral("audio_level");
+const QString kVideoToAudio = QStringLiteral("va_db");
+const QString kAc = QStringLiteral("ac_v");
+const QString kDc = QStringLiteral("dc_v");
+const QString kBattery = QStringLiteral("battery_v");
+
+const QString kIndex = QStringLiteral("index");
+const QString kType = QStringLiteral("type");
+const QString kValue = QStringLiteral("value");
+
+constexpr int kMicrovoltUnitCode = 0;
+
+double megahertz(int frequency)
+{
+    return frequency / kFrequencyUnitsPerMHz;
+}
+
+double units(int tenths)
+{
+    return tenths / kTenthsPerUnit;
+}
+
+// The record's unit; a unit code the meter does not define leaves levels in dB µV.
+LevelUnit unitOf(int unitCode)
+{
+    return levelUnit(unitCode).value_or(*levelUnit(kMicrovoltUnitCode));
+}
+
+double levelIn(const LevelUnit& unit, int level)
+{
+    return units(convertedLevel(level, unit));
+}
+
+void putLevel(QJsonObject& fields, int unitCode, int level)
+{
+    const LevelUnit unit = unitOf(unitCode);
+    fields[kLevelColumn] = levelIn(unit, level);
+    fields[kUnit] = unit.name;
+}
+
+// The level screens show the channel only for a channel type with a label.
+void putChannel(QJsonObject& fields, int channelTypeCode, const QString& name)
+{
+    if (channelLabel(channelTypeCode))
+        fields[kChannel] = plainText(name);
+}
+
+void putCommon(QJsonObject& fields, const CommonFields& common)
+{
+    fields[kFrequency] = megahertz(common.frequency);
+    putLevel(fields, common.unitCode, common.level);
+}
+
+QJsonObject point(int index, double value, const QString& unit)
+{
+    return {{kIndex, index}, {kValue, value}, {kUnit, unit}};
+}
+
+// Points of a graph, in dB µV; numbered from 1.
+void appendGraphPoints(RecordValues& values, const int* first, int count)
+{
+    const LevelUnit microvolt = unitOf(kMicrovoltUnitCode);
+    for (int i = 0; i < count; ++i)
+        values.points.append(point(i + 1, units(first[i]), microvolt.name));
+    values.fields[kUnit] = microvolt.name;
+}
+
+bool readPage(PageReader& reader, const CatalogueEntry& entry, int k)
+{
+    return reader.ReadFlash(dataPage(entry.slot, k));
+}
+
+bool decodeTilt(PageReader& reader, const CatalogueEntry& entry, RecordValues& values)
+{
+    if (!readPage(reader, entry, 1))
+        return false;
+    const LevelUnit unit = unitOf(decodeTiltUnitCode(reader.pageBuffer()));
+    if (!readPage(reader, entry, kTiltTablePage))
+        return false;
+    const TiltTable table = decodeTiltTable(reader.pageBuffer());
+    for (int r = 0; r < kTiltRowCount; ++r) {
+        QJsonObject row = point(r + 1, levelIn(unit, table[r].level), unit.name);
+        row[kChannel] = plainText(table[r].channelName);
+        row[kType] = table[r].digital ? QStringLiteral("digital") : QStringLiteral("analogue");
+        values.points.append(row);
+    }
+    values.fields[kUnit] = unit.name;
+    return true;
+}
+
+bool decodeScanValues(PageReader& reader, const CatalogueEntry& entry, RecordValues& values)
+{
+    if (!readPage(reader, entry, kScanPage))
+        return false;
+    const ScanRecord record = decodeScan(reader.pageBuffer());
+    appendGraphPoints(values, record.values.data(), kScanChannelCount);
+    return true;
+}
+
+bool decodeSpectrum(PageReader& reader, const CatalogueEntry& entry, RecordValues& values)
+{
+    std::array<int, kSpectrumPageCount * kSpectrumPointsPerPage> points{};
+    for (int page = 0; page < kSpectrumPageCount; ++page) {
+        if (!readPage(reader, entry, kFirstSpectrumPage + page))
+            return false;
+        const SpectrumPage pagePoints = decodeSpectrumPage(reader.pageBuffer());
+        std::copy(pagePoints.begin(), pagePoints.end(),
+                  points.begin() + page * kSpectrumPointsPerPage);
+    }
+    appendGraphPoints(values, points.data(), int(points.size()));
+    return true;
+}
+
+// The records whose screen shows their first data page as text.
+void decodeTextRecord(int kind, const PageBuffer& page, QJsonObject& fields)
+{
+    switch (kind) {
+    case kLevelKind: {
+        const LevelRecord record = decodeLevel(page);
+        putChannel(fields, record.channelTypeCode, record.channelName);
+        putCommon(fields, record);
+        break;
+    }
+    case kDigiKind: {
+        const DigiRecord record = decodeDigi(page);
+        fields[kChannel] = plainText(record.channelName);
+        putCommon(fields, record);
+        break;
+    }
+    case kFreqKind: {
+        const FreqRecord record = decodeFreq(page);
+        fields[kFrequency] = megahertz(record.frequency);
+        putLevel(fields, record.unitCode, record.level);
+        break;
+    }
+    case kCNKind: {
+        const CNRecord record = decodeCN(page);
+        putChannel(fields, record.common.channelTypeCode, record.common.channelName);
+        putCommon(fields, record.common);
+        fields[kCarrierToNoise] = units(record.carrierToNoise);
+        break;
+    }
+    case kVAKind: {
+        const VARecord record = decodeVA(page);
+        fields[kChannel] = plainText(record.channelName);
+        fields[kFrequency] = megahertz(record.videoFrequency);
+        putLevel(fields, record.unitCode, record.videoLevel);
+        fields[kAudioFrequency] = megahertz(record.videoFrequency + record.audioOffset);
+        fields[kAudioLevel] = levelIn(unitOf(record.unitCode), record.audioLevel);
+        fields[kVideoToAudio] = units(record.ratio);
+        break;
+    }
+    case kVoltKind: {
+        const VoltRecord record = decodeVolt(page);
+        fields[kAc] = units(record.ac);
+        fields[kDc] = units(record.dc);
+        fields[kBattery] = units(record.battery);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+const QStringList& recordValueColumns()
+{
+    static const QStringList columns = {
+        kChannel,    kFrequency,    kLevelColumn, kUnit, kCarrierToNoise, kAudioFrequency,
+        kAudioLevel, kVideoToAudio, kAc,          kDc,   kBattery};
+    return columns;
+}
+
+const QStringList& pointColumns()
+{
+    static const QStringList columns = {kIndex, kChannel, kType, kValue, kUnit};
+    return columns;
+}
+
+bool decodeRecordValues(PageReader& reader, const CatalogueEntry& entry, RecordValues& values)
+{
+    values = {};
+    switch (entry.kind) {
+    case kTiltKind:
+        return decodeTilt(reader, entry, values);
+    case kScanKind:
+        return decodeScanValues(reader, entry, values);
+    case kSpectKind:
+        return decodeSpectrum(reader, entry, values);
+    case kLevelKind:
+    case kFreqKind:
+    case kDigiKind:
+    case kVoltKind:
+    case kCNKind:
+    case kVAKind:
+        if (!readPage(reader, entry, 1))
+            return false;
+        decodeTextRecord(entry.kind, reader.pageBuffer(), values.fields);
+        return true;
+    default:
+        return true;
+    }
+}
+
+QString plainText(const QString& stored)
+{
+    QString text;
+    for (const QChar c : stored) {
+        if (c.category() != QChar::Other_Control)
+            text += c;
+    }
+    return text.trimmed();
+}
+
+} // namespace cablemeter::cli

@@ -1,0 +1,572 @@
+// cablemeter-cli as a technician runs it, against the simulated meter on a pseudo-terminal: dump
+// the demo meter, serve the dump with a second meter, export from it and from the dump file, and
+// compare with the window's golden pictures and with the demo meter's own description of its
+// records. Also the catalogue, Ctrl-C, a silent meter, a missing device and mistakes.
+#include "catalogue/record_catalogue.h"
+#include "cli_process.h"
+#include "link/page.h"
+#include "platform/screen_picture.h"
+#include "sim/demo_image.h"
+#include "sim/meter_simulator.h"
+#include "support/fake_page_reader.h"
+#include "support/fake_window_controls.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace cablemeter;
+using namespace cablemeter::testing;
+using namespace std::chrono_literals;
+using sim::DemoRecord;
+using sim::MeterSimulator;
+using sim::Pacing;
+using sim::ReplyFault;
+
+namespace {
+
+const QString kGoldenFolder = QStringLiteral(CABLEMETER_GOLDEN);
+constexpr int kDeliveredBytes = 254;
+constexpr int kHighestListedKind = 48;
+constexpr int kGoldenPictures = 22;
+constexpr int kExitMeterFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitPortNotOpened = 3;
+constexpr int kExitFileFailed = 4;
+
+// The kinds of the demo meter, and which of them the window draws.
+enum Kind { kLevel = 3, kFreq, kDigi, kSpect, kScan, kTilt, kVolt, kCN, kVA };
+bool hasScreen(int kind)
+{
+    return kind >= kLevel && kind <= kVA;
+}
+
+// A level in tenths of a dB uV, in the unit of a unit code: 0 dB mV is 60 dB uV, 0 dBm 107 dB uV.
+double levelInUnit(int tenths, int unit)
+{
+    static const int zero[] = {0, 600, 1070};
+    return (tenths - zero[unit]) / 10.0;
+}
+QString unitName(int unit)
+{
+    static const char* const names[] = {"dBuv", "dBmv", "dBm"};
+    return QString::fromLatin1(names[unit]);
+}
+
+using Row = QMap<QString, QString>;
+
+QList<Row> csvRows(const QByteArray& text)
+{
+    QList<Row> rows;
+    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (lines.isEmpty())
+        return rows;
+    const QStringList header = lines.constFirst().split(QLatin1Char(','));
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QStringList cells = lines.at(i).split(QLatin1Char(','));
+        Row row;
+        for (qsizetype c = 0; c < header.size(); ++c)
+            row[header.at(c)] = cells.value(c);
+        row[QStringLiteral("#cells")] = QString::number(cells.size() - header.size());
+        rows.append(row);
+    }
+    return rows;
+}
+
+QString jsonText(const QJsonValue& value)
+{
+    return value.isDouble() ? QString::number(value.toDouble(), 'g', 17) : value.toString();
+}
+
+Row jsonRow(const QJsonObject& object)
+{
+    Row row;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!it.value().isArray())
+            row[it.key()] = jsonText(it.value());
+    }
+    row[QStringLiteral("#cells")] = QStringLiteral("0");
+    return row;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString stampOf(const DemoRecord& record)
+{
+    const auto& s = record.stamp;
+    return QString::asprintf("%02d/%02d/%02d %02d:%02d:%02d", s[0], s[1], s[2], s[3], s[4], s[5]);
+}
+
+// What the tables must say of a demo record: its values by column (numbers and texts apart);
+// every other value column stays empty.
+struct ExpectedRecord {
+    QMap<QString, double> numbers;
+    QMap<QString, QString> texts;
+};
+
+ExpectedRecord expectedRecord(const DemoRecord& record)
+{
+    ExpectedRecord expected;
+    auto level = [&](const QString& column, int tenths) {
+        expected.numbers[column] = levelInUnit(tenths, record.unit);
+        expected.texts[QStringLiteral("unit")] = unitName(record.unit);
+    };
+    const QString channel = QString::fromLatin1(record.channel);
+    switch (record.kind) {
+    case kLevel:
+    case kDigi:
+    case kFreq:
+    case kCN:
+        if (record.kind != kFreq)
+            expected.texts[QStringLiteral("channel")] = channel;
+        expected.numbers[QStringLiteral("frequency_mhz")] = record.frequency / 100.0;
+        level(QStringLiteral("level"), record.level);
+        if (record.kind == kCN)
+            expected.numbers[QStringLiteral("cn_db")] = record.carrierToNoise / 10.0;
+        break;
+    case kVA:
+        expected.texts[QStringLiteral("channel")] = channel;
+        expected.numbers[QStringLiteral("frequency_mhz")] = record.frequency / 100.0;
+        level(QStringLiteral("level"), record.level);
+        expected.numbers[QStringLiteral("audio_frequency_mhz")] =
+            (record.frequency + record.audioOffset) / 100.0;
+        level(QStringLiteral("audio_level"), record.audioLevel);
+        expected.numbers[QStringLiteral("va_db")] = record.ratio / 10.0;
+        break;
+    case kVolt:
+        expected.numbers[QStringLiteral("ac_v")] = record.acVoltage / 10.0;
+        expected.numbers[QStringLiteral("dc_v")] = record.dcVoltage / 10.0;
+        expected.numbers[QStringLiteral("battery_v")] = record.batteryVoltage / 10.0;
+        break;
+    case kTilt:
+    case kScan:
+    case kSpect:
+        expected.texts[QStringLiteral("unit")] = unitName(record.unit);
+        break;
+    default:
+        break;
+    }
+    return expected;
+}
+
+// One row per tilt row, scan channel or spectrum point, numbered from 1.
+QList<Row> expectedPoints(const DemoRecord& record)
+{
+    QList<Row> points;
+    auto point = [&](int index, double value, const QString& unit) {
+        Row row{{QStringLiteral("slot"), QString::number(record.slot)},
+                {QStringLiteral("kind"), QString::number(record.kind)},
+                {QStringLiteral("index"), QString::number(index)},
+                {QStringLiteral("value"), QString::number(value, 'g', 17)},
+                {QStringLiteral("unit"), unit}};
+        points.append(row);
+    };
+    for (int i = 0; i < record.tilt.size(); ++i) {
+        point(i + 1, levelInUnit(record.tilt[i].level, record.unit), unitName(record.unit));
+        points.last()[QStringLiteral("channel")] = QString::fromLatin1(record.tilt[i].channel);
+        points.last()[QStringLiteral("type")] =
+            record.tilt[i].digital ? QStringLiteral("digital") : QStringLiteral("analogue");
+    }
+    const QList<int>& graph = record.kind == kScan ? record.scan : record.spectrum;
+    for (int i = 0; i < graph.size(); ++i)
+        point(i + 1, graph[i] / 10.0, QStringLiteral("dBuv"));
+    return points;
+}
+
+const QStringList kValueColumns = {
+    QStringLiteral("channel"),     QStringLiteral("frequency_mhz"),
+    QStringLiteral("level"),       QStringLiteral("unit"),
+    QStringLiteral("cn_db"),       QStringLiteral("audio_frequency_mhz"),
+    QStringLiteral("audio_level"), QStringLiteral("va_db"),
+    QStringLiteral("ac_v"),        QStringLiteral("dc_v"),
+    QStringLiteral("battery_v")};
+
+void verifyRecordRow(const DemoRecord& demo, const Row& row)
+{
+    QCOMPARE(row.value(QStringLiteral("#cells")), QStringLiteral("0"));
+    QCOMPARE(row.value(QStringLiteral("slot")), QString::number(demo.slot));
+    QCOMPARE(row.value(QStringLiteral("name")), QString::fromLatin1(demo.name));
+    QCOMPARE(row.value(QStringLiteral("kind")), QString::number(demo.kind));
+    QCOMPARE(row.value(QStringLiteral("stamp")), stampOf(demo));
+    const ExpectedRecord expected = expectedRecord(demo);
+    for (const QString& column : kValueColumns) {
+        const QString cell = row.value(column);
+        if (expected.numbers.contains(column)) {
+            bool isNumber = false;
+            const double value = cell.toDouble(&isNumber);
+            QVERIFY2(isNumber, qPrintable(column + QStringLiteral(": ") + cell));
+            QCOMPARE(value, expected.numbers.value(column));
+        } else {
+            QCOMPARE(cell, expected.texts.value(column));
+        }
+    }
+}
+
+void verifyPointRow(const Row& expected, const Row& actual)
+{
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        if (it.key() == QLatin1String("value"))
+            QCOMPARE(actual.value(it.key()).toDouble(), it.value().toDouble());
+        else
+            QCOMPARE(actual.value(it.key()), it.value());
+    }
+}
+
+void verifyPicture(const QString& path, int slot)
+{
+    const QImage actual = QImage(path).convertToFormat(QImage::Format_RGB32);
+    QVERIFY2(!actual.isNull(), qPrintable(path));
+    const QString golden =
+        kGoldenFolder + QStringLiteral("/slot%1.png").arg(slot, 2, 10, QLatin1Char('0'));
+    const QImage expected = QImage(golden).convertToFormat(QImage::Format_RGB32);
+    QVERIFY2(!expected.isNull(), qPrintable(golden));
+    QVERIFY2(actual == expected, qPrintable(path + QStringLiteral(" differs from ") + golden));
+}
+
+// The records of an export, with the pictures they name and their points, checked against the
+// demo meter's description and the window's pictures.
+void verifyExport(const QString& folder, const QList<Row>& records, const QList<Row>& points,
+                  const QString& pictureSuffix)
+{
+    QList<DemoRecord> listed;
+    for (const DemoRecord& record : sim::demoRecords()) {
+        if (record.kind <= kHighestListedKind)
+            listed.append(record);
+    }
+    QCOMPARE(records.size(), listed.size());
+    QList<Row> allExpectedPoints;
+    for (qsizetype i = 0; i < listed.size(); ++i) {
+        const DemoRecord& demo = listed.at(i);
+        verifyRecordRow(demo, records.at(i));
+        if (QTest::currentTestFailed())
+            QFAIL(qPrintable(QStringLiteral("record in slot %1").arg(demo.slot)));
+        const QString picture = records.at(i).value(QStringLiteral("picture"));
+        if (!hasScreen(demo.kind)) {
+            QVERIFY(picture.isEmpty());
+            continue;
+        }
+        QVERIFY2(
+            picture.startsWith(QStringLiteral("slot%1-").arg(demo.slot, 2, 10, QLatin1Char('0'))) &&
+                picture.endsWith(pictureSuffix),
+            qPrintable(picture));
+        verifyPicture(QDir(folder).filePath(picture), demo.slot);
+        allExpectedPoints += expectedPoints(demo);
+    }
+    const QStringList pictures =
+        QDir(folder).entryList({QStringLiteral("*") + pictureSuffix}, QDir::Files);
+    QCOMPARE(pictures.size(), kGoldenPictures);
+
+    QCOMPARE(points.size(), allExpectedPoints.size());
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        verifyPointRow(allExpectedPoints.at(i), points.at(i));
+        if (QTest::currentTestFailed())
+            QFAIL(qPrintable(QStringLiteral("point row %1").arg(i)));
+    }
+}
+
+std::unique_ptr<MeterSimulator> startedMeter(const QByteArray& image, Pacing pacing,
+                                             const ReplyFault& fault = ReplyFault::none())
+{
+    auto meter = std::make_unique<MeterSimulator>(image, pacing);
+    meter->setFault(fault);
+    if (!meter->start())
+        qWarning("simulator: %s", qPrintable(meter->errorString()));
+    return meter;
+}
+
+} // namespace
+
+class CliWithMeterTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void dumpHoldsTheReadPagesAndNothingElse();
+    void exportFromTheServedDumpDrawsAsTheWindow();
+    void exportFromTheDumpFileDrawsAsTheWindow();
+    void catalogueWritesTheWindowsFileAndLines();
+    void interruptedDumpLeavesNoFile_data();
+    void interruptedDumpLeavesNoFile();
+    void silentMeterIsNamedWithPageAndDevice();
+    void missingDeviceGetsAdvice();
+    void commandLineMistakes_data();
+    void commandLineMistakes();
+    void portsShowTheWindowsMapping();
+
+private:
+    QString folder(const QString& name) const;
+
+    QTemporaryDir m_dir;
+    QByteArray m_demoImage = sim::makeDemoImage();
+    QString m_dumpPath;
+    QList<int> m_dumpedPages;
+};
+
+QString CliWithMeterTest::folder(const QString& name) const
+{
+    const QString path = m_dir.filePath(name);
+    QDir().mkpath(path);
+    return path;
+}
+
+void CliWithMeterTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const auto meter = startedMeter(m_demoImage, Pacing::Unpaced);
+    QVERIFY(meter->isRunning());
+    m_dumpPath = m_dir.filePath(QStringLiteral("meter.bin"));
+    const CliRun run = runCli({QStringLiteral("dump"), QStringLiteral("--port"),
+                               meter->devicePath(), QStringLiteral("--out"), m_dumpPath});
+    QVERIFY2(run.exitedWith(0), qPrintable(run.standardError));
+    m_dumpedPages = meter->requestedPages();
+}
+
+void CliWithMeterTest::dumpHoldsTheReadPagesAndNothingElse()
+{
+    // The header of every slot, then the 15 data pages of every listed record, each once.
+    QList<int> expectedPages;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        expectedPages << headerPage(slot);
+    for (const DemoRecord& record : sim::demoRecords()) {
+        if (record.kind <= kHighestListedKind) {
+            for (int k = 1; k < kPagesPerSlot; ++k)
+                expectedPages << dataPage(record.slot, k);
+        }
+    }
+    QCOMPARE(m_dumpedPages, expectedPages);
+
+    const QByteArray dump = fileBytes(m_dumpPath);
+    QCOMPARE(dump.size(), qsizetype(sim::kDemoImagePages) * kPageSize);
+    const QSet<int> read(m_dumpedPages.begin(), m_dumpedPages.end());
+    for (int page = 0; page < sim::kDemoImagePages; ++page) {
+        const qsizetype start = qsizetype(page) * kPageSize;
+        QByteArray expected(kPageSize, char(0xFF));
+        if (read.contains(page))
+            expected = m_demoImage.mid(start, kDeliveredBytes) + QByteArray(2, '\0');
+        QVERIFY2(dump.mid(start, kPageSize) == expected,
+                 qPrintable(QStringLiteral("page %1").arg(page)));
+    }
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("meter.bin")});
+}
+
+void CliWithMeterTest::exportFromTheServedDumpDrawsAsTheWindow()
+{
+    const auto meter = startedMeter(fileBytes(m_dumpPath), Pacing::Unpaced);
+    QVERIFY(meter->isRunning());
+    const QString out = m_dir.filePath(QStringLiteral("from-meter"));
+    const CliRun run = runCli({QStringLiteral("export"), QStringLiteral("--port"),
+                               meter->devicePath(), QStringLiteral("--dir"), out});
+    QVERIFY2(run.exitedWith(0), qPrintable(run.standardError));
+
+    verifyExport(out, csvRows(fileBytes(out + QStringLiteral("/records.csv"))),
+                 csvRows(fileBytes(out + QStringLiteral("/points.csv"))), QStringLiteral(".png"));
+    // Every file written is named on stdout.
+    QCOMPARE(run.outputLines().size(), kGoldenPictures + 2);
+    // Drawing and decoding a record read its pages from the meter once.
+    const QList<int> pages = meter->requestedPages();
+    QCOMPARE(QSet<int>(pages.begin(), pages.end()).size(), pages.size());
+}
+
+void CliWithMeterTest::exportFromTheDumpFileDrawsAsTheWindow()
+{
+    const QString out = m_dir.filePath(QStringLiteral("from-file"));
+    const CliRun run = runCli({QStringLiteral("export"), QStringLiteral("--image"), m_dumpPath,
+                               QStringLiteral("--dir"), out, QStringLiteral("--format"),
+                               QStringLiteral("bmp"), QStringLiteral("--json")});
+    QVERIFY2(run.exitedWith(0), qPrintable(run.standardError));
+    QVERIFY(!QFile::exists(out + QStringLiteral("/records.csv")));
+
+    const QJsonDocument document =
+        QJsonDocument::fromJson(fileBytes(out + QStringLiteral("/records.json")));
+    QList<Row> records;
+    QList<Row> points;
+    for (const QJsonValue& record : document.object().value(QStringLiteral("records")).toArray()) {
+        records.append(jsonRow(record.toObject()));
+        for (const QJsonValue& point :
+             record.toObject().value(QStringLiteral("points")).toArray()) {
+            Row row = jsonRow(point.toObject());
+            row[QStringLiteral("slot")] = records.last().value(QStringLiteral("slot"));
+            row[QStringLiteral("kind")] = records.last().value(QStringLiteral("kind"));
+            points.append(row);
+        }
+    }
+    verifyExport(out, records, points, QStringLiteral(".bmp"));
+    const QString aPicture = out + QLatin1Char('/') + records.constFirst().value("picture");
+    QVERIFY(fileBytes(aPicture).startsWith("BM"));
+}
+
+void CliWithMeterTest::catalogueWritesTheWindowsFileAndLines()
+{
+    const auto meter = startedMeter(m_demoImage, Pacing::Unpaced);
+    const QString workFolder = folder(QStringLiteral("catalogue"));
+    const CliRun run = runCli(
+        {QStringLiteral("catalogue"), QStringLiteral("--port"), meter->devicePath()}, workFolder);
+    QVERIFY2(run.exitedWith(0), qPrintable(run.standardError));
+
+    // Block n: page bytes 1 to 254 of slot n's header page, then the two bytes that never
+    // arrive (0); one 0 byte after the last block.
+    QByteArray expectedFile;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        expectedFile += m_demoImage.mid(qsizetype(headerPage(slot)) * kPageSize, kDeliveredBytes) +
+                        QByteArray(2, '\0');
+    expectedFile += '\0';
+    QVERIFY(fileBytes(workFolder + QStringLiteral("/MeterDat.dat")) == expectedFile);
+
+    // The lines the window lists for the same meter.
+    FakeWindowControls window;
+    FakePageReader windowMeter(m_demoImage);
+    ScreenPicture picture;
+    QTemporaryDir windowFolder;
+    RecordCatalogue catalogue(window, windowMeter, picture,
+                              windowFolder.filePath(QStringLiteral("MeterDat.dat")));
+    catalogue.Command7_Click();
+    QVERIFY(window.errors.isEmpty());
+    QCOMPARE(run.outputLines(), window.lines);
+    QVERIFY2(run.standardError.contains(QStringLiteral("Read Files ...")),
+             qPrintable(run.standardError));
+}
+
+void CliWithMeterTest::interruptedDumpLeavesNoFile_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("Ctrl-C") << SIGINT;
+    QTest::newRow("terminated") << SIGTERM;
+}
+
+void CliWithMeterTest::interruptedDumpLeavesNoFile()
+{
+    QFETCH(int, signalNumber);
+    constexpr int kPagesBeforeInterrupt = 5;
+    const auto meter = startedMeter(m_demoImage, Pacing::Uart);
+    const QString out = folder(QStringLiteral("interrupted-%1").arg(signalNumber));
+
+    QProcess cli;
+    startCli(cli, {QStringLiteral("dump"), QStringLiteral("--port"), meter->devicePath(),
+                   QStringLiteral("--out"), out + QStringLiteral("/meter.bin")});
+    QVERIFY(cli.waitForStarted());
+    QVERIFY(meter->waitForHandledPageRequests(kPagesBeforeInterrupt, 20s));
+    // Mid-dump the file is not there yet.
+    QVERIFY(!QFile::exists(out + QStringLiteral("/meter.bin")));
+
+    ::kill(pid_t(cli.processId()), signalNumber);
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 128 + signalNumber);
+    QVERIFY(
+        QString::fromLocal8Bit(cli.readAllStandardError()).contains(QStringLiteral("interrupted")));
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QVERIFY(meter->requestedPages().size() < 32);
+}
+
+void CliWithMeterTest::silentMeterIsNamedWithPageAndDevice()
+{
+    const auto meter = startedMeter(m_demoImage, Pacing::Unpaced, ReplyFault::noAnswer());
+    const QString out = folder(QStringLiteral("silent"));
+    const CliRun run =
+        runCli({QStringLiteral("dump"), QStringLiteral("--port"), meter->devicePath(),
+                QStringLiteral("--out"), out + QStringLiteral("/meter.bin")});
+    QVERIFY(run.exitedWith(kExitMeterFailed));
+    QVERIFY2(run.standardError.contains(QStringLiteral("did not answer the request for page 512")),
+             qPrintable(run.standardError));
+    QVERIFY2(run.standardError.contains(meter->devicePath()), qPrintable(run.standardError));
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(meter->requestedPages(), QList<int>{headerPage(0)});
+}
+
+void CliWithMeterTest::missingDeviceGetsAdvice()
+{
+    const QString device = m_dir.filePath(QStringLiteral("no-such-tty"));
+    const QString out = folder(QStringLiteral("missing"));
+    for (const QString& command :
+         {QStringLiteral("dump"), QStringLiteral("catalogue"), QStringLiteral("export")}) {
+        QStringList arguments = {command, QStringLiteral("--port"), device};
+        if (command == QLatin1String("dump"))
+            arguments << QStringLiteral("--out") << out + QStringLiteral("/meter.bin");
+        if (command == QLatin1String("export"))
+            arguments << QStringLiteral("--dir") << out;
+        const CliRun run = runCli(arguments, out);
+        QVERIFY2(run.exitedWith(kExitPortNotOpened), qPrintable(command + run.standardError));
+        QVERIFY2(run.standardError.contains(device + QStringLiteral(" does not exist")),
+                 qPrintable(run.standardError));
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+}
+
+void CliWithMeterTest::commandLineMistakes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    const QString image = QStringLiteral("--image");
+    const QString dir = QStringLiteral("--dir");
+    QTest::newRow("no command") << QStringList{} << kExitUsage << "Usage: cablemeter-cli";
+    QTest::newRow("unknown command") << QStringList{"read"} << kExitUsage << "unknown command";
+    QTest::newRow("dump without --out")
+        << QStringList{"dump", "--port", "/dev/null"} << kExitUsage << "--out is missing";
+    QTest::newRow("unknown option") << QStringList{"ports", "--fast"} << kExitUsage << "fast";
+    QTest::newRow("stray argument") << QStringList{"ports", "COM1"} << kExitUsage << "COM1";
+    QTest::newRow("export from both")
+        << QStringList{"export", image, "x.bin", "--port", "/dev/null", dir, "out"} << kExitUsage
+        << "either --image FILE or --port DEVICE";
+    QTest::newRow("export from neither")
+        << QStringList{"export", dir, "out"} << kExitUsage << "either --image FILE";
+    QTest::newRow("export as gif")
+        << QStringList{"export", image, "x.bin", dir, "out", "--format", "gif"} << kExitUsage
+        << "unknown picture format \"gif\"";
+    QTest::newRow("export of a missing image")
+        << QStringList{"export", image, "no-such.bin", dir, "out"} << kExitFileFailed
+        << "Cannot read no-such.bin";
+    QTest::newRow("dump into a missing folder")
+        << QStringList{"dump", "--port", "/dev/null", "--out", "no/such/folder/x.bin"}
+        << kExitFileFailed << "Cannot write no/such/folder/x.bin";
+}
+
+void CliWithMeterTest::commandLineMistakes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    const QString work = folder(QStringLiteral("mistakes"));
+    const CliRun run = runCli(arguments, work);
+    QVERIFY2(run.exitedWith(exitCode), qPrintable(run.standardError));
+    QVERIFY2(run.standardError.contains(said), qPrintable(run.standardError));
+    QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
+}
+
+void CliWithMeterTest::portsShowTheWindowsMapping()
+{
+    const QString device = QStringLiteral("/dev/cablemeter-test-adapter");
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("CABLEMETER_COM3"), device);
+    const CliRun run = runCli({QStringLiteral("ports")}, {}, environment);
+    QVERIFY2(run.exitedWith(0), qPrintable(run.standardError));
+    const QStringList lines = run.outputLines();
+    const auto lineOf = [&lines](const QString& start) {
+        for (const QString& line : lines) {
+            if (line.trimmed().startsWith(start))
+                return line.simplified();
+        }
+        return QString();
+    };
+    QCOMPARE(lineOf(QStringLiteral("COM3")),
+             QStringLiteral("COM3 %1 from CABLEMETER_COM3").arg(device));
+    QVERIFY2(lineOf(QStringLiteral("COM1")).endsWith(QStringLiteral("default")) ||
+                 qEnvironmentVariableIsSet("CABLEMETER_COM1"),
+             qPrintable(run.standardOutput));
+}
+
+QTEST_MAIN(CliWithMeterTest)
+#include "tst_cli_with_meter.moc"
