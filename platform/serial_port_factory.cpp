@@ -4,6 +4,9 @@
 
 namespace cablemeter {
 
-SerialPort* createSerialPort(QObject* parent) { return new QtSerialPort(parent); }
+SerialPort* createSerialPort(QObject* parent)
+{
+    return new QtSerialPort(parent);
+}
 
 } // namespace cablemeter

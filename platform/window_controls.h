@@ -45,7 +45,10 @@ public:
 // Disables the window's meter controls for the lifetime of an operation.
 class BusyScope {
 public:
-    explicit BusyScope(WindowControls& controls) : m_controls(controls) { m_controls.setBusy(true); }
+    explicit BusyScope(WindowControls& controls) : m_controls(controls)
+    {
+        m_controls.setBusy(true);
+    }
     ~BusyScope() { m_controls.setBusy(false); }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;

@@ -63,9 +63,9 @@ class FullAndReadOnlyDisksTest : public QObject {
             QSKIP("mounting a small tmpfs needs root");
         mountPoint = scratch.filePath(QStringLiteral("disk"));
         QVERIFY(QDir().mkpath(mountPoint));
-        if (!run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                           QStringLiteral("-o"), options, QStringLiteral("tmpfs"),
-                                           mountPoint}))
+        if (!run(QStringLiteral("mount"),
+                 {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), options,
+                  QStringLiteral("tmpfs"), mountPoint}))
             QSKIP("this machine does not allow mounting a tmpfs");
     }
     void remountReadOnly()
@@ -113,7 +113,8 @@ private slots:
 
         QCOMPARE(reported.size(), 1);
         QVERIFY2(reported[0].contains(QStringLiteral("MeterDat.dat")), qPrintable(reported[0]));
-        QVERIFY2(reported[0].contains(QStringLiteral("No space left on device")), qPrintable(reported[0]));
+        QVERIFY2(reported[0].contains(QStringLiteral("No space left on device")),
+                 qPrintable(reported[0]));
         QCOMPARE(program->window().listCount(), 0);
     }
 
@@ -132,7 +133,8 @@ private slots:
         pressRead();
 
         QCOMPARE(reported.size(), 1);
-        QVERIFY2(reported[0].contains(QStringLiteral("Read-only file system")), qPrintable(reported[0]));
+        QVERIFY2(reported[0].contains(QStringLiteral("Read-only file system")),
+                 qPrintable(reported[0]));
         QCOMPARE(readFile(QStringLiteral("MeterDat.dat")), fileBefore);
         QCOMPARE(program->window().listCount(), linesBefore);
     }

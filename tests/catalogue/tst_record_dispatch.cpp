@@ -7,9 +7,9 @@
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-#include <QFile>
 #include <QTest>
 
 using namespace cablemeter;
