@@ -48,6 +48,13 @@ QString existingPortsText()
            ports.join(QStringLiteral("\n  "));
 }
 
+// A device worth mapping in the advice: the first port that exists, else a typical USB adapter.
+QString exampleDevice()
+{
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    return ports.isEmpty() ? QStringLiteral("/dev/ttyUSB0") : ports.first().systemLocation();
+}
+
 } // namespace
 
 int portNumberFromSelector(const QString& selectorText)
@@ -100,10 +107,10 @@ QString describeOpenFailure(int portNumber, const OpenResult& result)
         break;
     case OpenFailure::NotFound:
         text += QStringLiteral("\n\n%1 does not exist. %2\n\nPick another port, or map one to "
-                               "COM%3 by starting the program with\n  %4=/dev/ttyUSB0 cablemeter")
+                               "COM%3 by starting the program with\n  %4=%5 cablemeter")
                     .arg(device, existingPortsText())
                     .arg(portNumber)
-                    .arg(environmentName(portNumber));
+                    .arg(environmentName(portNumber), exampleDevice());
         break;
     case OpenFailure::Other:
     case OpenFailure::None:
