@@ -9,6 +9,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <utility>
+
 namespace cablemeter {
 
 namespace {
@@ -135,6 +137,28 @@ bool MeterLink::ReadFlash(int flashPage)
     if (!m_port.isOpen() && !OpenCom())
         return false;
 
+    waitForQuietLine();
+    m_expectedReplyLength = kPageReplyLength;
+    m_port.expectBurst(kPageReplyLength);
+    m_port.readAll();
+    m_replyComplete = false;
+    if (!sendPageRequest(flashPage))
+        return false;
+    if (!waitForReply()) {
+        describeMissingReply(flashPage);
+        return false;
+    }
+
+    m_replyComplete = false;
+    // Reply byte 0 is the meter's echo; page bytes 255 and 256 come from slots no reply reaches.
+    for (int n = 1; n <= kPageSize; ++n)
+        m_pageBuffer[std::size_t(n)] = m_takenReply[std::size_t(n)];
+    m_lastError.clear();
+    return true;
+}
+
+void MeterLink::waitForQuietLine()
+{
     if (m_sinceTimeout.isValid()) {
         const qint64 left = kLateAnswerGrace.count() - m_sinceTimeout.elapsed();
         if (left > 0)
@@ -149,15 +173,10 @@ bool MeterLink::ReadFlash(int flashPage)
     for (qint64 quiet = m_port.quietMilliseconds(); quiet < settle.count();
          quiet = m_port.quietMilliseconds())
         pause(std::chrono::milliseconds(settle.count() - quiet));
+}
 
-    m_expectedReplyLength = kPageReplyLength;
-    m_port.expectBurst(kPageReplyLength);
-    m_port.readAll();
-    m_replyComplete = false;
-    m_replyTaken = false;
-    m_cancelled = false;
-    m_lostReason.clear();
-
+bool MeterLink::sendPageRequest(int flashPage)
+{
     for (char byte : pageRequest(flashPage)) {
         if (!OUTCOM(quint8(byte))) {
             m_lastError =
@@ -167,6 +186,14 @@ bool MeterLink::ReadFlash(int flashPage)
             return false;
         }
     }
+    return true;
+}
+
+bool MeterLink::waitForReply()
+{
+    m_replyTaken = false;
+    m_cancelled = false;
+    m_lostReason.clear();
 
     QEventLoop loop;
     QTimer timeout;
@@ -177,36 +204,30 @@ bool MeterLink::ReadFlash(int flashPage)
     loop.exec();
     m_waitLoop = nullptr;
 
-    if (!m_replyTaken) {
-        if (m_cancelled)
-            m_lastError.clear();
-        else if (!m_lostReason.isEmpty())
-            m_lastError =
-                QStringLiteral("The meter's port %1 went away while reading page %2 (%3).\n\n"
-                               "Check the cable, then press Open.")
-                    .arg(currentPortName())
-                    .arg(flashPage)
-                    .arg(m_lostReason);
-        else {
-            m_sinceTimeout.start();
-            m_lastError = QStringLiteral("The meter did not answer the request for page %1 on %2 "
-                                         "within %3 s.\n\nCheck that the meter is switched on, "
-                                         "connected to this port, and not busy measuring; then try "
-                                         "again.")
-                              .arg(flashPage)
-                              .arg(currentPortName())
-                              .arg(double(kReplyTimeout.count()) / 1000.0);
-        }
-        return false;
-    }
+    return std::exchange(m_replyTaken, false);
+}
 
-    m_replyComplete = false;
-    m_replyTaken = false;
-    // Reply byte 0 is the meter's echo; page bytes 255 and 256 come from slots no reply reaches.
-    for (int n = 1; n <= kPageSize; ++n)
-        m_pageBuffer[std::size_t(n)] = m_takenReply[std::size_t(n)];
-    m_lastError.clear();
-    return true;
+void MeterLink::describeMissingReply(int flashPage)
+{
+    if (m_cancelled) {
+        m_lastError.clear(); // cut short by Quit: nothing to tell
+        return;
+    }
+    if (!m_lostReason.isEmpty()) {
+        m_lastError = QStringLiteral("The meter's port %1 went away while reading page %2 (%3).\n\n"
+                                     "Check the cable, then press Open.")
+                          .arg(currentPortName())
+                          .arg(flashPage)
+                          .arg(m_lostReason);
+        return;
+    }
+    m_sinceTimeout.start();
+    m_lastError = QStringLiteral("The meter did not answer the request for page %1 on %2 within "
+                                 "%3 s.\n\nCheck that the meter is switched on, connected to this "
+                                 "port, and not busy measuring; then try again.")
+                      .arg(flashPage)
+                      .arg(currentPortName())
+                      .arg(double(kReplyTimeout.count()) / 1000.0);
 }
 
 void MeterLink::cancel()

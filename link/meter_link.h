@@ -67,6 +67,13 @@ public:
     bool replyComplete() const { return m_replyComplete; }
 
 private:
+    // The steps of a page read.
+    void waitForQuietLine();
+    bool sendPageRequest(int flashPage);
+    // Services events until the reply is taken, the time is up, the port is lost or Quit.
+    bool waitForReply();
+    void describeMissingReply(int flashPage);
+
     void onPortLost(const QString& reason);
     void pause(std::chrono::milliseconds duration);
     QString currentPortName() const;
