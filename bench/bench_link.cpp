@@ -1,6 +1,7 @@
 // Page-read and catalogue timings against the simulated meter paced at 19200 baud, as ratios to
 // the line time of the bytes exchanged. Rerun: build/bin/bench_link [reads]
 #include "catalogue/record_catalogue.h"
+#include "catalogue/record_kind.h"
 #include "link/meter_link.h"
 #include "platform/qt_serial_port.h"
 #include "platform/screen_picture.h"
@@ -33,12 +34,11 @@ double cpuSeconds()
 // How many pages each screen reads; 0 for kinds without a screen.
 int pagesOfScreen(int kind)
 {
-    constexpr int kTilt = 8, kScan = 7, kSpectrum = 6;
-    if (kind == kSpectrum)
+    if (kind == kSpectKind)
         return 4;
-    if (kind == kTilt || kind == kScan)
+    if (kind == kTiltKind || kind == kScanKind)
         return 2;
-    return kind >= 3 && kind <= 11 ? 1 : 0;
+    return kind >= kLevelKind && kind <= kVAKind ? 1 : 0;
 }
 
 double lineSeconds(int bytes)

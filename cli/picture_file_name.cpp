@@ -1,6 +1,6 @@
 #include "cli/picture_file_name.h"
 
-#include "cli/record_kind.h"
+#include "catalogue/record_kind.h"
 
 #include <map>
 

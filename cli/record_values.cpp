@@ -1,7 +1,7 @@
 #include "cli/record_values.h"
 
 #include "cli/catalogue_entry.h"
-#include "cli/record_kind.h"
+#include "catalogue/record_kind.h"
 #include "link/page_reader.h"
 #include "screens/cn_screen.h"
 #include "screens/digi_screen.h"

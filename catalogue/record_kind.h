@@ -1,8 +1,8 @@
 #pragma once
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
-// The record kind codes that have a screen in the window.
+// The record kind codes (header page byte 2) that have a screen.
 enum RecordKind : int {
     kLevelKind = 3,
     kFreqKind = 4,
@@ -15,4 +15,4 @@ enum RecordKind : int {
     kVAKind = 11,
 };
 
-} // namespace cablemeter::cli
+} // namespace cablemeter
