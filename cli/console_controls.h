@@ -38,6 +38,7 @@ public:
     void setBusy(bool) override {}
 
     void reportError(const QString& title, const QString& message) override;
+    QString retryAdvice() const override { return QStringLiteral("run the command again"); }
     int reportedErrorCount() const { return m_reportedErrors; }
     // After Ctrl-C the failures that follow from it are not news to the user.
     void silenceErrors() { m_errorsSilenced = true; }

@@ -40,6 +40,9 @@ public:
 
     // One message to the user per failure: what went wrong and what to do.
     virtual void reportError(const QString& title, const QString& message) = 0;
+
+    // How the user tries again once a message's advice is followed; messages end with it.
+    virtual QString retryAdvice() const { return QStringLiteral("press Open"); }
 };
 
 // Disables the window's meter controls for the lifetime of an operation.
