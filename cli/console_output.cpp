@@ -1,9 +1,10 @@
 #include "cli/console_output.h"
 
+#include "platform/console_stream.h"
+
 #include <QString>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace cablemeter::cli {
 
@@ -39,7 +40,7 @@ void printProgress(const QString& text)
 
 bool standardErrorIsTerminal()
 {
-    return ::isatty(STDERR_FILENO) == 1;
+    return cablemeter::standardErrorIsTerminal();
 }
 
 } // namespace cablemeter::cli

@@ -2,20 +2,15 @@
 
 #include <QObject>
 
-class QSocketNotifier;
-
 namespace cablemeter::cli {
 
-// Turns SIGINT and SIGTERM into a Qt signal delivered on the event loop (a signal handler may do
-// almost nothing, so it only writes the signal's number into a pipe that a notifier watches).
-// One watch at a time; the signals' default actions return when it is destroyed.
+// Remembers the first request to stop (Ctrl-C, or SIGTERM where there are signals) and passes it
+// on once, so that a read in progress can be cancelled and the program can exit as a shell expects.
+// One watch at a time; the requests' default actions return when it is destroyed.
 class InterruptWatch : public QObject {
     Q_OBJECT
 public:
     explicit InterruptWatch(QObject* parent = nullptr);
-    ~InterruptWatch() override;
-    InterruptWatch(const InterruptWatch&) = delete;
-    InterruptWatch& operator=(const InterruptWatch&) = delete;
 
     bool isInterrupted() const { return m_signalNumber != 0; }
     // 128 + the signal's number once interrupted.
@@ -25,9 +20,8 @@ signals:
     void interrupted(int signalNumber);
 
 private:
-    void takePendingSignal();
+    void takeSignal(int signalNumber);
 
-    QSocketNotifier* m_notifier = nullptr;
     int m_signalNumber = 0;
 };
 
