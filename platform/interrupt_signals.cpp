@@ -34,7 +34,9 @@ BOOL WINAPI onConsoleControl(DWORD event)
     const std::lock_guard lock(g_instanceLock);
     if (!g_instance)
         return FALSE;
-    QMetaObject::invokeMethod(g_instance, "report", Qt::QueuedConnection, Q_ARG(int, SIGINT));
+    InterruptSignals* instance = g_instance;
+    QMetaObject::invokeMethod(
+        instance, [instance] { emit instance->interrupted(SIGINT); }, Qt::QueuedConnection);
     return TRUE;
 }
 
@@ -93,7 +95,7 @@ InterruptSignals::InterruptSignals(QObject* parent) : QObject(parent)
     connect(m_signalPipeNotifier, &QSocketNotifier::activated, this, [this] {
         char byte = 0;
         while (::read(g_signalPipe[0], &byte, 1) == 1)
-            report(byte);
+            emit interrupted(byte);
     });
     for (const int signalNumber : kWatchedSignals)
         setHandler(signalNumber, onTerminationSignal);
@@ -113,10 +115,5 @@ InterruptSignals::~InterruptSignals()
 }
 
 #endif
-
-void InterruptSignals::report(int signalNumber)
-{
-    emit interrupted(signalNumber);
-}
 
 } // namespace cablemeter

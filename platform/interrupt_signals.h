@@ -23,9 +23,6 @@ signals:
     // SIGINT or SIGTERM as <csignal> numbers them (2 and 15 on every platform we build for).
     void interrupted(int signalNumber);
 
-private slots:
-    void report(int signalNumber);
-
 private:
     QSocketNotifier* m_signalPipeNotifier = nullptr; // POSIX only
 };
