@@ -75,7 +75,8 @@ bool RecordCatalogue::MadeIndex()
                     .arg(page)
                     .arg(slot)
                     .arg(m_reader.lastError(),
-                         QDir::toNativeSeparators(QFileInfo(m_catalogueFilePath).absoluteFilePath())));
+                         QDir::toNativeSeparators(
+                             QFileInfo(m_catalogueFilePath).absoluteFilePath())));
             return false;
         }
         const PageBuffer& buffer = m_reader.pageBuffer();

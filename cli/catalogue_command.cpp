@@ -28,7 +28,7 @@ int CatalogueCommand::run(const QStringList& arguments)
     int exitCode = kExitSuccess;
     if (!parseCommandOptions(parser, QStringLiteral("cablemeter-cli catalogue --port DEVICE"),
                              arguments, exitCode) ||
-        !requireOptions(parser, {port}, exitCode))
+        !requireOptions(parser, {port}, exitCode) || !requirePortName(parser.value(port), exitCode))
         return exitCode;
 
     MeterSession session(parser.value(port), m_watch, standardErrorIsTerminal());

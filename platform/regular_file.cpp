@@ -37,8 +37,8 @@ namespace {
 // Windows opens these names as devices in any folder and with any extension ("nul.txt").
 bool isReservedDeviceName(const QString& path)
 {
-    static const QStringList plainNames = {QStringLiteral("CON"), QStringLiteral("PRN"),
-                                           QStringLiteral("AUX"), QStringLiteral("NUL"),
+    static const QStringList plainNames = {QStringLiteral("CON"),    QStringLiteral("PRN"),
+                                           QStringLiteral("AUX"),    QStringLiteral("NUL"),
                                            QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
     constexpr int kNumberedPorts = 9;
     const QString stem =
@@ -61,8 +61,8 @@ QString systemReason(DWORD code)
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                        FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const QString reason = text ? QString::fromWCharArray(text).trimmed()
-                                : QStringLiteral("error %1").arg(code);
+    const QString reason =
+        text ? QString::fromWCharArray(text).trimmed() : QStringLiteral("error %1").arg(code);
     LocalFree(text);
     return reason;
 }
@@ -72,15 +72,16 @@ QString systemReason(DWORD code)
 HANDLE openDiskFile(const QString& path, DWORD access, DWORD disposition, QString& reason)
 {
     const std::wstring name = QFileInfo(path).absoluteFilePath().toStdWString();
-    HANDLE handle = CreateFileW(name.c_str(), access,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         reason = systemReason(GetLastError());
         return INVALID_HANDLE_VALUE;
     }
     BY_HANDLE_FILE_INFORMATION information{};
-    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information) ||
+    if (GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(handle, &information) ||
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         CloseHandle(handle);
         reason = notARegularFile(QStringLiteral("a device or a folder"));
@@ -97,15 +98,15 @@ bool openRegularFile(QFile& file, const QString& path, FileOpening opening, QStr
         reason = kReservedName;
         return false;
     }
-    const DWORD attributes = GetFileAttributesW(QFileInfo(path).absoluteFilePath().toStdWString().c_str());
+    const DWORD attributes =
+        GetFileAttributesW(QFileInfo(path).absoluteFilePath().toStdWString().c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         reason = notARegularFile(QStringLiteral("a folder"));
         return false;
     }
     const bool writing = opening == FileOpening::ReadWriteCreate;
-    const HANDLE handle =
-        openDiskFile(path, writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                     writing ? OPEN_ALWAYS : OPEN_EXISTING, reason);
+    const HANDLE handle = openDiskFile(path, writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                                       writing ? OPEN_ALWAYS : OPEN_EXISTING, reason);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle),
@@ -128,7 +129,8 @@ std::optional<QString> refusalToReplace(const QString& path)
 {
     if (isReservedDeviceName(path))
         return kReservedName;
-    const DWORD attributes = GetFileAttributesW(QFileInfo(path).absoluteFilePath().toStdWString().c_str());
+    const DWORD attributes =
+        GetFileAttributesW(QFileInfo(path).absoluteFilePath().toStdWString().c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return std::nullopt; // a new name
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)

@@ -70,7 +70,6 @@ class FullAndReadOnlyDisksTest : public QObject {
     std::unique_ptr<CableMeterApp> program;
     QStringList reported;
 
-
     void mountTmpfs(const QString& options)
     {
         if (geteuid() != 0)
@@ -171,9 +170,9 @@ private slots:
         file.close();
         constexpr QFile::Permissions kEveryoneMayWrite =
             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther;
-        constexpr QFile::Permissions kOthersMayLook =
-            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
-            QFile::ExeOther;
+        constexpr QFile::Permissions kOthersMayLook = QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther;
         QVERIFY(QFile::setPermissions(earlier, kEveryoneMayWrite));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
         QVERIFY(QFile::setPermissions(scratch.path(), kOthersMayLook));

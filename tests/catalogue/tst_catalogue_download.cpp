@@ -279,8 +279,8 @@ void CatalogueDownloadTest::unreadableFileIsReportedAndListKept_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("missing") << QByteArray() << QStringLiteral("missing")
                              << QString::fromLocal8Bit(std::strerror(ENOENT));
-    QTest::newRow("one block short")
-        << QByteArray(31 * kPageSize, char(3)) << QString() << QStringLiteral("7936 of the 8192 bytes");
+    QTest::newRow("one block short") << QByteArray(31 * kPageSize, char(3)) << QString()
+                                     << QStringLiteral("7936 of the 8192 bytes");
     // A FIFO must not block the read; a link to an endless device must not be read at all.
     for (const QString& kind : specialFileKinds()) {
         if (kind != QLatin1String("dangling link"))

@@ -2,7 +2,8 @@
 
 // Things that are not regular files, made in a test's own temporary folder: a FIFO, a folder, a
 // device node (a private copy of the null device), links to them. Nothing outside the folder
-// is ever opened; the system's /dev/null and /dev/zero are only links' targets, looked at by stat().
+// is ever opened; the system's /dev/null and /dev/zero are only links' targets, looked at by
+// stat().
 
 #include <QDir>
 #include <QFile>
@@ -18,11 +19,13 @@ namespace cablemeter::testing {
 // The kinds a data table can name.
 inline const QStringList& specialFileKinds()
 {
-    static const QStringList kinds = {
-        QStringLiteral("fifo"),        QStringLiteral("folder"),
-        QStringLiteral("link to fifo"), QStringLiteral("device node"),
-        QStringLiteral("link to /dev/null"), QStringLiteral("link to /dev/zero"),
-        QStringLiteral("dangling link")};
+    static const QStringList kinds = {QStringLiteral("fifo"),
+                                      QStringLiteral("folder"),
+                                      QStringLiteral("link to fifo"),
+                                      QStringLiteral("device node"),
+                                      QStringLiteral("link to /dev/null"),
+                                      QStringLiteral("link to /dev/zero"),
+                                      QStringLiteral("dangling link")};
     return kinds;
 }
 
