@@ -4,7 +4,6 @@
 #include "platform/regular_file.h"
 
 #include <QFile>
-#include <QLocale>
 
 #include <utility>
 
@@ -32,15 +31,16 @@ bool FlashImageReader::load(const QString& path)
     }
     const qint64 size = file.size();
     if (size % kPageSize != 0 || size < kSmallestImageSize || size > kLargestImageSize) {
-        const QLocale c = QLocale::c();
         m_lastError =
             QStringLiteral("%1 holds %2 bytes: it is not a flash image. A flash image (as dump "
                            "writes it) is a whole number of %3-byte pages, from %4 bytes "
                            "(pages 0 to 1023) to %5 bytes (%6 pages).")
-                .arg(path, c.toString(size))
+                .arg(path)
+                .arg(size)
                 .arg(kPageSize)
-                .arg(c.toString(kSmallestImageSize), c.toString(kLargestImageSize),
-                     c.toString(kLargestImageSize / kPageSize));
+                .arg(kSmallestImageSize)
+                .arg(kLargestImageSize)
+                .arg(kLargestImageSize / kPageSize);
         return false;
     }
     // Read no more than the size checked, whatever the file grows to meanwhile.
