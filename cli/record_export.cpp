@@ -116,6 +116,13 @@ int RecordExport::writeTables(const QList<ExportedRecord>& records)
     return kExitSuccess;
 }
 
+QStringList RecordExport::tableNames() const
+{
+    if (m_settings.json)
+        return {QLatin1String(kRecordsJsonName)};
+    return {QLatin1String(kRecordsCsvName), QLatin1String(kPointsCsvName)};
+}
+
 QList<std::pair<QString, QByteArray>>
 RecordExport::tables(const QList<ExportedRecord>& records) const
 {
@@ -141,19 +148,18 @@ bool RecordExport::claimName(const QString& fileName)
 int RecordExport::stopped(int status)
 {
     // Whatever was written is listed, so that `export --force` can clear it away later.
-    QStringList pictures;
     QStringList tablesWritten;
-    for (const QString& fileName : m_manifest.written())
-        (fileName.endsWith(QLatin1Char('.') + m_settings.pictureFormat) ? pictures : tablesWritten)
-            << fileName;
     QStringList tablesMissing;
-    for (const auto& table : tables({})) {
-        if (!tablesWritten.contains(table.first))
-            tablesMissing << table.first;
+    for (const QString& table : tableNames()) {
+        if (m_manifest.written().contains(table))
+            tablesWritten << table;
+        else
+            tablesMissing << table;
     }
+    const qsizetype pictures = m_manifest.written().size() - tablesWritten.size();
     QString summary = QStringLiteral("The export into %1 is incomplete: %2 pictures")
                           .arg(m_settings.folder)
-                          .arg(pictures.size());
+                          .arg(pictures);
     if (!tablesWritten.isEmpty())
         summary += QStringLiteral(" and %1").arg(tablesWritten.join(QStringLiteral(", ")));
     summary +=

@@ -43,7 +43,9 @@ private:
     // Draws the record (when its kind has a screen) and decodes its values.
     int exportRecord(ExportedRecord& record);
     int writeTables(const QList<ExportedRecord>& records);
-    // The tables' file names and contents (records.csv and points.csv, or records.json).
+    // The tables' file names (records.csv and points.csv, or records.json).
+    QStringList tableNames() const;
+    // The same tables with their contents.
     QList<std::pair<QString, QByteArray>> tables(const QList<ExportedRecord>& records) const;
     // False (and explained) when a file of that name is there already.
     bool claimName(const QString& fileName);
