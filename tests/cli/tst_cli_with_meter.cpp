@@ -698,6 +698,9 @@ void CliWithMeterTest::namesThatAreNotFilesAreRefused()
     QVERIFY(isStillSpecial(kind, name));
     QCOMPARE(folderEntries(work.path()), before);
     QVERIFY(run.outputLines().isEmpty());
+    // Told before the meter is asked for anything.
+    if (meter)
+        QVERIFY(meter->requestedPages().isEmpty());
 }
 
 void CliWithMeterTest::listLinesKeepTheirWidthWhateverTheNames()
