@@ -1,6 +1,7 @@
 #include "app/save_picture.h"
 
 #include "platform/file_dialog.h"
+#include "platform/regular_file.h"
 #include "platform/window_controls.h"
 
 #include <QDir>
@@ -28,7 +29,12 @@ QString proposedPictureName(const QDateTime& now)
 
 std::optional<QString> writeBitmap(const QImage& image, const QString& path)
 {
+    if (std::optional<QString> refusal = refusalToReplace(path))
+        return refusal;
     QSaveFile file(path);
+    // In a folder the user may not write, an existing file the user may write is still replaced,
+    // written in place; the check above keeps that to regular files.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
 
@@ -40,6 +46,11 @@ std::optional<QString> writeBitmap(const QImage& image, const QString& path)
             reason += QStringLiteral(" (") + file.errorString() + QLatin1Char(')');
         file.cancelWriting();
         return reason;
+    }
+    // Something else may have been put under the name while the picture was written.
+    if (std::optional<QString> refusal = refusalToReplace(path)) {
+        file.cancelWriting();
+        return refusal;
     }
     if (!file.commit())
         return file.errorString();

@@ -22,7 +22,10 @@ QString proposedPictureName(const QDateTime& now);
 
 // Writes the image as a Windows bitmap under exactly `path`, whatever its extension. The bitmap
 // goes to a temporary file beside the target first and replaces the target only once complete,
-// so a failed write leaves an existing file as it was. Returns the reason when it fails.
+// so a failed write leaves an existing file as it was. In a folder where no temporary file can
+// be made, an existing file that may be written is overwritten in place. Only a regular file
+// (or a new name) is written: a device, a FIFO or a folder is refused and left as it was.
+// Returns the reason when it fails.
 std::optional<QString> writeBitmap(const QImage& image, const QString& path);
 
 // Save As: proposes a name from the clock, asks the user where to save, and writes the picture

@@ -1,16 +1,21 @@
 #include "catalogue/catalogue_file.h"
 
 #include "catalogue/catalogue_layout.h"
+#include "platform/regular_file.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace cablemeter {
 
 namespace {
 
+// The full path: the file goes to the current folder, which the user may not know.
 QString describe(const QString& what, const QString& path, const QString& reason)
 {
-    return QStringLiteral("%1 %2: %3").arg(what, path, reason);
+    return QStringLiteral("%1 %2: %3")
+        .arg(what, QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason);
 }
 
 } // namespace
@@ -18,10 +23,11 @@ QString describe(const QString& what, const QString& path, const QString& reason
 bool writeCatalogueFile(const QString& path, const QByteArray& contents, QString& error)
 {
     const QString what = QStringLiteral("Cannot write");
-    QFile file(path);
-    // ReadWrite creates a missing file and, unlike WriteOnly, never truncates an existing one.
-    if (!file.open(QIODevice::ReadWrite)) {
-        error = describe(what, path, file.errorString());
+    QFile file;
+    QString reason;
+    // Creates a missing file and never truncates an existing one.
+    if (!openRegularFile(file, path, FileOpening::ReadWriteCreate, reason)) {
+        error = describe(what, path, reason);
         return false;
     }
     // A freshly opened file stands at offset 0, so the catalogue overwrites the file's start.
@@ -41,9 +47,10 @@ bool writeCatalogueFile(const QString& path, const QByteArray& contents, QString
 bool readCatalogueBlocks(const QString& path, QByteArray& blocks, QString& error)
 {
     const QString what = QStringLiteral("Cannot read");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = describe(what, path, file.errorString());
+    QFile file;
+    QString reason;
+    if (!openRegularFile(file, path, FileOpening::ReadOnly, reason)) {
+        error = describe(what, path, reason);
         return false;
     }
     const QByteArray read = file.read(kCatalogueBlocksSize);

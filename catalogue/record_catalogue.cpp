@@ -9,6 +9,8 @@
 #include "screens/renderers.h"
 
 #include <QByteArrayView>
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <utility>
@@ -69,10 +71,12 @@ bool RecordCatalogue::MadeIndex()
                 kReadFailedTitle,
                 QStringLiteral("The header page %1 of record slot %2 did not arrive: %3\n"
                                "%4 and the record list were left as they were. Check the meter "
-                               "and its cable, then press Read again.")
+                               "and its cable, then try again.")
                     .arg(page)
                     .arg(slot)
-                    .arg(m_reader.lastError(), m_catalogueFilePath));
+                    .arg(m_reader.lastError(),
+                         QDir::toNativeSeparators(
+                             QFileInfo(m_catalogueFilePath).absoluteFilePath())));
             return false;
         }
         const PageBuffer& buffer = m_reader.pageBuffer();

@@ -1,15 +1,19 @@
 #include "cli/catalogue_command.h"
 
+#include "catalogue/catalogue_layout.h"
 #include "catalogue/record_catalogue.h"
 #include "cli/command_options.h"
 #include "cli/console_output.h"
 #include "cli/exit_code.h"
 #include "cli/interrupt_watch.h"
 #include "cli/meter_session.h"
+#include "cli/saved_file.h"
 #include "link/meter_link.h"
 #include "platform/screen_picture.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 
 namespace cablemeter::cli {
 
@@ -28,8 +32,17 @@ int CatalogueCommand::run(const QStringList& arguments)
     int exitCode = kExitSuccess;
     if (!parseCommandOptions(parser, QStringLiteral("cablemeter-cli catalogue --port DEVICE"),
                              arguments, exitCode) ||
-        !requireOptions(parser, {port}, exitCode))
+        !requireOptions(parser, {port}, exitCode) || !requirePortName(parser.value(port), exitCode))
         return exitCode;
+
+    // Something that is not a file in the catalogue file's place is told before the meter is
+    // read; the catalogue checks again when it writes.
+    const QString catalogueFile =
+        QDir::toNativeSeparators(QFileInfo(QLatin1String(kCatalogueFileName)).absoluteFilePath());
+    if (const std::optional<QString> refusal = refusalToWrite(catalogueFile)) {
+        printProblem(*refusal);
+        return kExitFileFailed;
+    }
 
     MeterSession session(parser.value(port), m_watch, standardErrorIsTerminal());
     if (!session.open()) {

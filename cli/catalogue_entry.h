@@ -11,7 +11,7 @@ struct CatalogueEntry {
     int slot = 0;
     int kind = 0;
     QString name;  // six characters, as stored
-    QString stamp; // "dd/mm/yy hh:mm:ss"
+    QString stamp; // the stamp as the list shows it, e.g. "08/12/25 09:05:30"; kept as text
     QString label; // the kind's label in the list, e.g. "Level", without trailing blanks
     QString line;  // the record list line
 

@@ -3,6 +3,8 @@
 #include "cli/console_output.h"
 #include "cli/exit_code.h"
 
+#include "platform/port_names.h"
+
 #include <QCommandLineParser>
 
 namespace cablemeter::cli {
@@ -28,7 +30,8 @@ bool parseCommandOptions(QCommandLineParser& parser, const QString& usage,
         exitCode = kExitUsage;
         return false;
     }
-    if (parser.isSet(help)) {
+    // Qt adds --help-all beside --help; both only show the help.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         printLine(helpText(parser, usage).trimmed());
         exitCode = kExitSuccess;
         return false;
@@ -52,6 +55,37 @@ bool requireOptions(const QCommandLineParser& parser, const QList<QCommandLineOp
             exitCode = kExitUsage;
             return false;
         }
+    }
+    return true;
+}
+
+} // namespace cablemeter::cli
+
+namespace cablemeter::cli {
+
+std::optional<QString> portNameProblem(const QString& port)
+{
+    const QString advice = QStringLiteral(
+        "Give --port the meter's serial device, e.g. /dev/ttyUSB0, or COM1 to COM4 as the "
+        "window maps them; \"cablemeter-cli ports\" lists the serial ports.");
+    if (port.trimmed().isEmpty())
+        return QStringLiteral("--port names no port. ") + advice;
+    for (int n = 1; n <= kPortCount; ++n) {
+        if (port == QStringLiteral("COM%1").arg(n))
+            return std::nullopt;
+    }
+    // Anything else must be a path to the device, not a bare name.
+    if (port.contains(QLatin1Char('/')) || port.contains(QLatin1Char('\\')))
+        return std::nullopt;
+    return QStringLiteral("\"%1\" is not a port name. ").arg(port) + advice;
+}
+
+bool requirePortName(const QString& port, int& exitCode)
+{
+    if (const std::optional<QString> problem = portNameProblem(port)) {
+        printProblem(*problem);
+        exitCode = kExitUsage;
+        return false;
     }
     return true;
 }

@@ -3,14 +3,17 @@
 #include <QList>
 #include <QStringList>
 
+#include <optional>
+
 class QCommandLineOption;
 class QCommandLineParser;
 
 namespace cablemeter::cli {
 
 // Parses one command's options. False when the command is to end at once with `exitCode`: 0
-// after showing its help on stdout, the usage status after explaining a mistake on stderr.
-// `usage` is the command's synopsis, e.g. "cablemeter-cli dump --port DEVICE --out FILE".
+// after showing its help (--help or --help-all) on stdout, the usage status after explaining a
+// mistake on stderr. `usage` is the command's synopsis, e.g. "cablemeter-cli dump --port DEVICE
+// --out FILE".
 bool parseCommandOptions(QCommandLineParser& parser, const QString& usage,
                          const QStringList& arguments, int& exitCode);
 
@@ -18,5 +21,11 @@ bool parseCommandOptions(QCommandLineParser& parser, const QString& usage,
 // status.
 bool requireOptions(const QCommandLineParser& parser, const QList<QCommandLineOption>& options,
                     int& exitCode);
+
+// Why `port` names no port: nothing when it is COM1 to COM4 or a path to a device. An empty
+// name and bare words ("COM5", "ttyUSB0") are refused rather than guessed at.
+std::optional<QString> portNameProblem(const QString& port);
+// False (and explained on stderr) when `port` names no port; exitCode becomes the usage status.
+bool requirePortName(const QString& port, int& exitCode);
 
 } // namespace cablemeter::cli

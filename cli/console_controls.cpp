@@ -35,7 +35,8 @@ void ConsoleControls::appendListLine(const QString& line)
 {
     endProgressLine();
     m_lines.append(line);
-    printLine(line);
+    // Names come from the meter as stored, control characters and all.
+    printLine(withVisibleControlCharacters(line));
 }
 
 void ConsoleControls::reportError(const QString& title, const QString& message)

@@ -12,6 +12,11 @@ void printProblem(const QString& text);
 // Text on stderr without an added newline (a progress line redrawn in place).
 void printProgress(const QString& text);
 
+// The text with every control character (C0, DEL, C1) shown as one visible character: a NUL
+// cannot cut a line short, a line feed cannot split it and no escape sequence reaches the
+// terminal, and the line keeps its width. The C0 codes become their pictures (U+2400 on).
+QString withVisibleControlCharacters(const QString& text);
+
 // Whether stderr is a terminal: progress bars are drawn only there.
 bool standardErrorIsTerminal();
 

@@ -7,6 +7,7 @@
 #include "cli/meter_session.h"
 #include "cli/record_download.h"
 #include "cli/recording_page_reader.h"
+#include "cli/saved_file.h"
 #include "cli/transfer_progress.h"
 #include "link/meter_link.h"
 
@@ -43,9 +44,14 @@ int DumpCommand::run(const QStringList& arguments)
     int exitCode = kExitSuccess;
     if (!parseCommandOptions(parser, QStringLiteral("cablemeter-cli dump --port DEVICE --out FILE"),
                              arguments, exitCode) ||
-        !requireOptions(parser, {port, out}, exitCode))
+        !requireOptions(parser, {port, out}, exitCode) ||
+        !requirePortName(parser.value(port), exitCode))
         return exitCode;
 
+    if (const std::optional<QString> refusal = refusalToWrite(parser.value(out))) {
+        printProblem(*refusal);
+        return kExitFileFailed;
+    }
     // Opened first, so that an unwritable place shows before the meter is read. It writes under
     // a temporary name, removed unless commit() renames it.
     QSaveFile image(parser.value(out));
@@ -78,8 +84,12 @@ int DumpCommand::run(const QStringList& arguments)
         return kExitMeterFailed;
     }
 
-    if (image.write(recorder.image()) != recorder.image().size() || !image.commit()) {
+    if (image.write(recorder.image()) != recorder.image().size()) {
         printProblem(cannotWrite(image));
+        return kExitFileFailed;
+    }
+    if (QString error; !commitSavedFile(image, error)) {
+        printProblem(error);
         return kExitFileFailed;
     }
     printMessage(QStringLiteral("%1 records, %2 pages read into %3")

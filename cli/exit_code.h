@@ -9,6 +9,7 @@ enum ExitCode : int {
     kExitUsage = 2,         // the command line was not understood
     kExitPortNotOpened = 3, // the port is missing, busy or not ours to use
     kExitFileFailed = 4,    // a file could not be read or written
+    kExitEarlierExport = 5, // export: the folder holds an earlier export (see --force)
 };
 
 // A run ended by a signal exits with 128 + the signal's number, as shells report it.

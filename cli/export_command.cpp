@@ -38,14 +38,20 @@ QImage screenBackground()
 int ExportCommand::run(const QStringList& arguments)
 {
     const QString usage = QStringLiteral("cablemeter-cli export (--image FILE | --port DEVICE) "
-                                         "--dir DIR [--format png|bmp] [--json]");
+                                         "--dir DIR [--format png|bmp] [--json] [--force]");
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Draws every stored record that has a screen as the window shows it: one picture per\n"
         "record, named by slot, screen and name (slot07-cn-CNR-01.png). Writes the records'\n"
         "values in plain units (MHz, dB, volts, levels in the record's unit) to records.csv, one\n"
         "row per record, and to points.csv, one row per tilt row, scan channel or spectrum point\n"
-        "(numbered from 1); with --json to records.json instead."));
+        "(numbered from 1); with --json to records.json instead. Last it writes\n"
+        "cablemeter-export.txt, the list of the files it wrote.\n"
+        "A folder that holds an earlier export (a cablemeter-export.txt) is refused (exit\n"
+        "status 5) unless --force is given; --force first removes exactly the files that\n"
+        "earlier export listed, and nothing else. A file of the same name as one of ours that\n"
+        "no export listed is never replaced (exit status 4). An export that stops part-way\n"
+        "says what it wrote and lists it the same way."));
     const QCommandLineOption image(QStringLiteral("image"),
                                    QStringLiteral("Read the records from a flash image file "
                                                   "(as dump writes it)."),
@@ -63,7 +69,11 @@ int ExportCommand::run(const QStringList& arguments)
     const QCommandLineOption json(
         QStringLiteral("json"),
         QStringLiteral("Write records.json instead of records.csv and points.csv."));
-    parser.addOptions({image, port, dir, format, json});
+    const QCommandLineOption force(
+        QStringLiteral("force"),
+        QStringLiteral("When DIR holds an earlier export, remove the files it wrote (as listed "
+                       "in its cablemeter-export.txt) before writing this one."));
+    parser.addOptions({image, port, dir, format, json, force});
     int exitCode = kExitSuccess;
     if (!parseCommandOptions(parser, usage, arguments, exitCode) ||
         !requireOptions(parser, {dir}, exitCode))
@@ -72,6 +82,8 @@ int ExportCommand::run(const QStringList& arguments)
         printProblem(QStringLiteral("give either --image FILE or --port DEVICE\nUsage: ") + usage);
         return kExitUsage;
     }
+    if (parser.isSet(port) && !requirePortName(parser.value(port), exitCode))
+        return exitCode;
     const QString pictureFormat = parser.value(format).toLower();
     if (!kPictureFormats.contains(pictureFormat)) {
         printProblem(
@@ -80,7 +92,7 @@ int ExportCommand::run(const QStringList& arguments)
     }
 
     const RecordExport::Settings settings{parser.value(dir), pictureFormat, parser.isSet(json),
-                                          screenBackground()};
+                                          screenBackground(), parser.isSet(force)};
 
     if (parser.isSet(image)) {
         FlashImageReader imageReader;

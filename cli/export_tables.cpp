@@ -106,12 +106,16 @@ QByteArray recordsJson(const QList<ExportedRecord>& records)
 QString csvField(const QString& text)
 {
     static const QString needsQuotes = QStringLiteral(",\"\r\n");
-    bool quoted = false;
+    // A spreadsheet takes a cell starting with one of these for a formula: the cell gets a
+    // leading quote and is quoted, as spreadsheet tools recommend.
+    static const QString startsFormula = QStringLiteral("=+-@\t\r");
+    const bool formula = !text.isEmpty() && startsFormula.contains(text.front());
+    bool quoted = formula;
     for (const QChar c : needsQuotes)
         quoted = quoted || text.contains(c);
     if (!quoted)
         return text;
-    QString escaped = text;
+    QString escaped = formula ? QLatin1Char('\'') + text : text;
     escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }

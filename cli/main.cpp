@@ -25,27 +25,40 @@ Commands:
                                       folder, as the window's Read does, and print the record list.
   dump --port DEVICE --out FILE       Copy every stored record's pages into a flash image file
                                       (served by cablemeter-sim --image, drawn by export --image).
-  export (--image FILE | --port DEVICE) --dir DIR [--format png|bmp] [--json]
+  export (--image FILE | --port DEVICE) --dir DIR [--format png|bmp] [--json] [--force]
                                       Draw every record with a screen as the window does, and
                                       write the records' values to records.csv and points.csv
-                                      (or records.json).
+                                      (or records.json). A DIR that holds an earlier export is
+                                      refused unless --force, which first removes exactly the
+                                      files that export wrote (listed in its
+                                      cablemeter-export.txt).
 
 DEVICE is the meter's serial device, e.g. /dev/ttyUSB0, or COM1 to COM4 as the window maps them.
-"cablemeter-cli COMMAND --help" describes a command's options.
+"cablemeter-cli COMMAND --help" describes a command's options; "cablemeter-cli --version" shows
+the program's version.
+
+Files: flash images, MeterDat.dat and everything written must be regular files (or new names);
+a device, a FIFO, a socket or a folder under such a name is refused and left as it is.
 
 Exit status:
   0    success
   1    the meter did not answer, or its port went away while reading
   2    the command line was not understood
   3    the port could not be opened (missing, busy, or no permission)
-  4    a file could not be read or written
+  4    a file could not be read or written, or is not a regular file
+  5    export: DIR holds an earlier export and --force was not given
   130  interrupted by Ctrl-C (SIGINT); 143 when terminated (SIGTERM)
 A run that fails or is interrupted leaves no half-written file.)");
 
 bool asksForHelp(const QString& argument)
 {
     return argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
-           argument == QLatin1String("help");
+           argument == QLatin1String("--help-all") || argument == QLatin1String("help");
+}
+
+bool asksForVersion(const QString& argument)
+{
+    return argument == QLatin1String("--version") || argument == QLatin1String("-v");
 }
 
 } // namespace
@@ -67,6 +80,10 @@ int main(int argc, char* argv[])
     const QString command = arguments.at(1);
     if (asksForHelp(command)) {
         printLine(kHelp);
+        return kExitSuccess;
+    }
+    if (asksForVersion(command)) {
+        printLine(QStringLiteral("cablemeter-cli " CABLEMETER_VERSION));
         return kExitSuccess;
     }
     // The command's own parser sees "cablemeter-cli COMMAND" where a program's name would be.

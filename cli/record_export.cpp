@@ -14,19 +14,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <utility>
 
 namespace cablemeter::cli {
 
-namespace {
-const QString kRecordsCsv = QStringLiteral("records.csv");
-const QString kPointsCsv = QStringLiteral("points.csv");
-const QString kRecordsJson = QStringLiteral("records.json");
-} // namespace
-
 RecordExport::RecordExport(PageReader& reader, InterruptWatch& watch, Settings settings)
-    : m_reader(reader), m_watch(watch), m_settings(std::move(settings))
+    : m_reader(reader), m_watch(watch), m_settings(std::move(settings)),
+      m_manifest(m_settings.folder)
 {
 }
 
@@ -35,6 +31,13 @@ int RecordExport::run()
     // Made only now that the records' source is known to be there.
     if (!QDir().mkpath(m_settings.folder))
         return writeFailed(QStringLiteral("Cannot make the folder %1").arg(m_settings.folder));
+    if (m_manifest.earlierExportPresent() && !m_settings.force) {
+        printProblem(QStringLiteral("%1 already holds an export (its files are listed in %2). "
+                                    "Export into another folder, or add --force to remove the "
+                                    "files that export wrote first.")
+                         .arg(m_settings.folder, m_manifest.path()));
+        return kExitEarlierExport;
+    }
     RecordDownload catalogue(m_reader);
     catalogue.setStopRequested([this] { return m_watch.isInterrupted(); });
     if (!catalogue.readCatalogue()) {
@@ -43,19 +46,34 @@ int RecordExport::run()
         printProblem(catalogue.error());
         return kExitMeterFailed;
     }
+    // The earlier export goes only once this one has its records to write.
+    if (m_manifest.earlierExportPresent()) {
+        int removed = 0;
+        QString error;
+        if (!m_manifest.removeEarlierExport(removed, error))
+            return writeFailed(error);
+        printMessage(QStringLiteral("Removed the %1 files of the earlier export in %2.")
+                         .arg(removed)
+                         .arg(m_settings.folder));
+    }
 
     QList<ExportedRecord> records;
     for (const CatalogueEntry& entry : catalogue.listedEntries()) {
         // Reading an image never waits for events: let a pending Ctrl-C through here.
         QCoreApplication::processEvents();
         if (m_watch.isInterrupted())
-            return m_watch.exitCode();
+            return stopped(m_watch.exitCode());
         ExportedRecord record{entry, {}, {}};
         if (const int status = exportRecord(record); status != kExitSuccess)
-            return status;
+            return stopped(status);
         records.append(record);
     }
-    return writeTables(records);
+    if (const int status = writeTables(records); status != kExitSuccess)
+        return stopped(status);
+    QString error;
+    if (!m_manifest.write(error))
+        return writeFailed(error);
+    return kExitSuccess;
 }
 
 int RecordExport::exportRecord(ExportedRecord& record)
@@ -70,9 +88,12 @@ int RecordExport::exportRecord(ExportedRecord& record)
             return readFailed(slot);
         const QString fileName =
             pictureFileName(slot, record.entry.kind, record.entry.name, m_settings.pictureFormat);
+        if (!claimName(fileName))
+            return kExitFileFailed;
         QString error;
         if (!savePicture(pathOf(fileName), picture.image(), m_settings.pictureFormat, error))
             return writeFailed(error);
+        m_manifest.add(fileName);
         printLine(pathOf(fileName));
         record.pictureFile = fileName;
     }
@@ -83,18 +104,77 @@ int RecordExport::exportRecord(ExportedRecord& record)
 
 int RecordExport::writeTables(const QList<ExportedRecord>& records)
 {
-    QList<std::pair<QString, QByteArray>> tables;
-    if (m_settings.json)
-        tables = {{kRecordsJson, recordsJson(records)}};
-    else
-        tables = {{kRecordsCsv, recordsCsv(records)}, {kPointsCsv, pointsCsv(records)}};
-    for (const auto& [fileName, contents] : tables) {
+    for (const auto& [fileName, contents] : tables(records)) {
+        if (!claimName(fileName))
+            return kExitFileFailed;
         QString error;
         if (!saveBytes(pathOf(fileName), contents, error))
             return writeFailed(error);
+        m_manifest.add(fileName);
         printLine(pathOf(fileName));
     }
     return kExitSuccess;
+}
+
+QStringList RecordExport::tableNames() const
+{
+    if (m_settings.json)
+        return {QLatin1String(kRecordsJsonName)};
+    return {QLatin1String(kRecordsCsvName), QLatin1String(kPointsCsvName)};
+}
+
+QList<std::pair<QString, QByteArray>>
+RecordExport::tables(const QList<ExportedRecord>& records) const
+{
+    if (m_settings.json)
+        return {{QLatin1String(kRecordsJsonName), recordsJson(records)}};
+    return {{QLatin1String(kRecordsCsvName), recordsCsv(records)},
+            {QLatin1String(kPointsCsvName), pointsCsv(records)}};
+}
+
+bool RecordExport::claimName(const QString& fileName)
+{
+    // A file of that name that no export of ours listed is the user's: it is not replaced.
+    const QFileInfo existing(pathOf(fileName));
+    if (!existing.exists() && !existing.isSymLink())
+        return true;
+    printProblem(QStringLiteral("%1 is already there and was not written by an earlier export "
+                                "into this folder; it was left as it was. Move it away, or "
+                                "export into another folder.")
+                     .arg(pathOf(fileName)));
+    return false;
+}
+
+int RecordExport::stopped(int status)
+{
+    // Whatever was written is listed, so that `export --force` can clear it away later.
+    QStringList tablesWritten;
+    QStringList tablesMissing;
+    for (const QString& table : tableNames()) {
+        if (m_manifest.written().contains(table))
+            tablesWritten << table;
+        else
+            tablesMissing << table;
+    }
+    const qsizetype pictures = m_manifest.written().size() - tablesWritten.size();
+    QString summary = QStringLiteral("The export into %1 is incomplete: %2 pictures")
+                          .arg(m_settings.folder)
+                          .arg(pictures);
+    if (!tablesWritten.isEmpty())
+        summary += QStringLiteral(" and %1").arg(tablesWritten.join(QStringLiteral(", ")));
+    summary +=
+        QStringLiteral(" were written; %1 not.").arg(tablesMissing.join(QStringLiteral(", ")));
+    if (!m_manifest.written().isEmpty()) {
+        QString error;
+        if (m_manifest.write(error))
+            summary += QStringLiteral(" They are listed in %1; export --force into the same "
+                                      "folder removes them.")
+                           .arg(m_manifest.path());
+        else
+            summary += QLatin1Char('\n') + error;
+    }
+    printProblem(summary);
+    return status;
 }
 
 int RecordExport::readFailed(int slot)

@@ -1,7 +1,7 @@
 #include "cli/record_values.h"
 
-#include "cli/catalogue_entry.h"
 #include "catalogue/record_kind.h"
+#include "cli/catalogue_entry.h"
 #include "link/page_reader.h"
 #include "screens/cn_screen.h"
 #include "screens/digi_screen.h"
@@ -30,10 +30,14 @@ const QString kVideoToAudio = QStringLiteral("va_db");
 const QString kAc = QStringLiteral("ac_v");
 const QString kDc = QStringLiteral("dc_v");
 const QString kBattery = QStringLiteral("battery_v");
+// A level whose unit code names no unit, as stored: tenths of a dB µV.
+const QString kRawLevel = QStringLiteral("level_raw_tenths_dbuv");
+const QString kRawAudioLevel = QStringLiteral("audio_level_raw_tenths_dbuv");
 
 const QString kIndex = QStringLiteral("index");
 const QString kType = QStringLiteral("type");
 const QString kValue = QStringLiteral("value");
+const QString kRawValue = QStringLiteral("value_raw_tenths_dbuv");
 
 constexpr int kMicrovoltUnitCode = 0;
 
@@ -47,22 +51,22 @@ double units(int tenths)
     return tenths / kTenthsPerUnit;
 }
 
-// The record's unit; a unit code the meter does not define leaves levels in dB µV.
-LevelUnit unitOf(int unitCode)
-{
-    return levelUnit(unitCode).value_or(*levelUnit(kMicrovoltUnitCode));
-}
-
 double levelIn(const LevelUnit& unit, int level)
 {
     return units(convertedLevel(level, unit));
 }
 
-void putLevel(QJsonObject& fields, int unitCode, int level)
+// In the record's unit; a unit code the screens do not know leaves the level and its unit
+// empty and the stored level in a column of its own, rather than guess a unit.
+void putLevel(QJsonObject& fields, int unitCode, int level, const QString& column = kLevelColumn,
+              const QString& rawColumn = kRawLevel)
 {
-    const LevelUnit unit = unitOf(unitCode);
-    fields[kLevelColumn] = levelIn(unit, level);
-    fields[kUnit] = unit.name;
+    if (const std::optional<LevelUnit> unit = levelUnit(unitCode)) {
+        fields[column] = levelIn(*unit, level);
+        fields[kUnit] = unit->name;
+    } else {
+        fields[rawColumn] = level;
+    }
 }
 
 // The level screens show the channel only for a channel type with a label.
@@ -86,7 +90,7 @@ QJsonObject point(int index, double value, const QString& unit)
 // Points of a graph, in dB µV; numbered from 1.
 void appendGraphPoints(RecordValues& values, const int* first, int count)
 {
-    const LevelUnit microvolt = unitOf(kMicrovoltUnitCode);
+    const LevelUnit microvolt = *levelUnit(kMicrovoltUnitCode);
     for (int i = 0; i < count; ++i)
         values.points.append(point(i + 1, units(first[i]), microvolt.name));
     values.fields[kUnit] = microvolt.name;
@@ -101,17 +105,24 @@ bool decodeTilt(PageReader& reader, const CatalogueEntry& entry, RecordValues& v
 {
     if (!readPage(reader, entry, 1))
         return false;
-    const LevelUnit unit = unitOf(decodeTiltUnitCode(reader.pageBuffer()));
+    const std::optional<LevelUnit> unit = levelUnit(decodeTiltUnitCode(reader.pageBuffer()));
     if (!readPage(reader, entry, kTiltTablePage))
         return false;
     const TiltTable table = decodeTiltTable(reader.pageBuffer());
     for (int r = 0; r < kTiltRowCount; ++r) {
-        QJsonObject row = point(r + 1, levelIn(unit, table[r].level), unit.name);
+        QJsonObject row{{kIndex, r + 1}};
+        if (unit) {
+            row[kValue] = levelIn(*unit, table[r].level);
+            row[kUnit] = unit->name;
+        } else {
+            row[kRawValue] = table[r].level;
+        }
         row[kChannel] = plainText(table[r].channelName);
         row[kType] = table[r].digital ? QStringLiteral("digital") : QStringLiteral("analogue");
         values.points.append(row);
     }
-    values.fields[kUnit] = unit.name;
+    if (unit)
+        values.fields[kUnit] = unit->name;
     return true;
 }
 
@@ -173,7 +184,7 @@ void decodeTextRecord(int kind, const PageBuffer& page, QJsonObject& fields)
         fields[kFrequency] = megahertz(record.videoFrequency);
         putLevel(fields, record.unitCode, record.videoLevel);
         fields[kAudioFrequency] = megahertz(record.videoFrequency + record.audioOffset);
-        fields[kAudioLevel] = levelIn(unitOf(record.unitCode), record.audioLevel);
+        putLevel(fields, record.unitCode, record.audioLevel, kAudioLevel, kRawAudioLevel);
         fields[kVideoToAudio] = units(record.ratio);
         break;
     }
@@ -194,14 +205,15 @@ void decodeTextRecord(int kind, const PageBuffer& page, QJsonObject& fields)
 const QStringList& recordValueColumns()
 {
     static const QStringList columns = {
-        kChannel,    kFrequency,    kLevelColumn, kUnit, kCarrierToNoise, kAudioFrequency,
-        kAudioLevel, kVideoToAudio, kAc,          kDc,   kBattery};
+        kChannel,        kFrequency,  kLevelColumn,  kUnit, kCarrierToNoise,
+        kAudioFrequency, kAudioLevel, kVideoToAudio, kAc,   kDc,
+        kBattery,        kRawLevel,   kRawAudioLevel};
     return columns;
 }
 
 const QStringList& pointColumns()
 {
-    static const QStringList columns = {kIndex, kChannel, kType, kValue, kUnit};
+    static const QStringList columns = {kIndex, kChannel, kType, kValue, kUnit, kRawValue};
     return columns;
 }
 

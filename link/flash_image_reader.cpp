@@ -1,6 +1,7 @@
 #include "link/flash_image_reader.h"
 
 #include "link/request_frame.h"
+#include "platform/regular_file.h"
 
 #include <QFile>
 
@@ -22,26 +23,33 @@ FlashImageReader::FlashImageReader(QByteArray image) : m_image(std::move(image))
 
 bool FlashImageReader::load(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_lastError = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+    QFile file;
+    QString reason;
+    if (!openRegularFile(file, path, FileOpening::ReadOnly, reason)) {
+        m_lastError = QStringLiteral("Cannot read %1: %2").arg(path, reason);
         return false;
     }
-    if (file.size() > kLargestImageSize) {
-        m_lastError = QStringLiteral("%1 holds %2 bytes, more than a meter's flash (%3 bytes): it "
-                                     "is not a flash image.")
-                          .arg(path)
-                          .arg(file.size())
-                          .arg(kLargestImageSize);
+    const qint64 size = file.size();
+    if (size % kPageSize != 0 || size < kSmallestImageSize || size > kLargestImageSize) {
+        m_lastError =
+            QStringLiteral("%1 holds %2 bytes: it is not a flash image. A flash image (as dump "
+                           "writes it) is a whole number of %3-byte pages, from %4 bytes "
+                           "(pages 0 to 1023) to %5 bytes (%6 pages).")
+                .arg(path)
+                .arg(size)
+                .arg(kPageSize)
+                .arg(kSmallestImageSize)
+                .arg(kLargestImageSize)
+                .arg(kLargestImageSize / kPageSize);
         return false;
     }
-    const QByteArray contents = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_lastError = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    if (contents.isEmpty()) {
-        m_lastError = QStringLiteral("%1 is empty: it is not a flash image.").arg(path);
+    // Read no more than the size checked, whatever the file grows to meanwhile.
+    const QByteArray contents = file.read(size);
+    if (file.error() != QFileDevice::NoError || contents.size() != size) {
+        m_lastError = QStringLiteral("Cannot read %1: %2")
+                          .arg(path, file.error() != QFileDevice::NoError
+                                         ? file.errorString()
+                                         : QStringLiteral("the file shrank while it was read"));
         return false;
     }
     m_image = contents;

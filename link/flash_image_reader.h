@@ -15,11 +15,15 @@ class FlashImageReader : public PageReader {
 public:
     // The meter's page numbers end at 0x7FFF, so no image is larger than this.
     static constexpr qsizetype kLargestImageSize = qsizetype(0x8000) * kPageSize;
+    // A dump holds pages 0 to 1023 at least: everything up to the last record slot's last page.
+    static constexpr qsizetype kSmallestImageSize = qsizetype(1024) * kPageSize;
 
     explicit FlashImageReader(QByteArray image = {});
 
     // Replaces the image with the contents of a file. False (the image unchanged, the reason in
-    // lastError()) when the file cannot be read, is empty or is larger than any meter's flash.
+    // lastError()) when the file cannot be read, is not a regular file, or its size is not a
+    // whole number of pages from kSmallestImageSize to kLargestImageSize. The content is not
+    // judged: an empty meter's dump is a valid image.
     bool load(const QString& path);
     const QByteArray& image() const { return m_image; }
 

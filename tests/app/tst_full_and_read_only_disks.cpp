@@ -1,17 +1,21 @@
 // The catalogue file and saved pictures on disks that fail as real ones do: a full disk and a
-// read-only one, made as small tmpfs mounts. Needs root (as CI runs); skipped elsewhere.
+// read-only one, made as small tmpfs mounts, and a folder the user may not write (a step run
+// as another user). Needs root (as CI runs); skipped elsewhere.
 #include "app/cable_meter_app.h"
 #include "app/main_window.h"
+#include "app/save_picture.h"
 #include "sim/demo_image.h"
 #include "sim/meter_simulator.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace cablemeter;
@@ -43,6 +47,15 @@ void fillDisk(const QString& folder)
     const QByteArray block(1024, '\0');
     while (filler.write(block) == block.size() && filler.flush()) {
     }
+}
+
+QImage drawnScreen()
+{
+    constexpr int kWidth = 320;
+    constexpr int kHeight = 240;
+    QImage screen(kWidth, kHeight, QImage::Format_RGB32);
+    screen.fill(QColor(Qt::darkCyan));
+    return screen;
 }
 
 } // namespace
@@ -112,7 +125,9 @@ private slots:
         pressRead();
 
         QCOMPARE(reported.size(), 1);
-        QVERIFY2(reported[0].contains(QStringLiteral("MeterDat.dat")), qPrintable(reported[0]));
+        // The whole path: the user may not know which folder the program was started in.
+        QVERIFY2(reported[0].contains(mountPoint + QStringLiteral("/MeterDat.dat")),
+                 qPrintable(reported[0]));
         QVERIFY2(reported[0].contains(QStringLiteral("No space left on device")),
                  qPrintable(reported[0]));
         QCOMPARE(program->window().listCount(), 0);
@@ -137,6 +152,68 @@ private slots:
                  qPrintable(reported[0]));
         QCOMPARE(readFile(QStringLiteral("MeterDat.dat")), fileBefore);
         QCOMPARE(program->window().listCount(), linesBefore);
+    }
+
+    // A user who may write a file but not its folder (run as "nobody" through setpriv): the
+    // picture replaces the file in place; a new name or a FIFO there is refused.
+    void savedPictureReplacesAWritableFileInAFolderThatMayNotChange()
+    {
+        if (geteuid() != 0)
+            QSKIP("running a step as another user needs root");
+        const QString folder = scratch.filePath(QStringLiteral("not-ours"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString earlier = folder + QStringLiteral("/earlier.bmp");
+        const QString fifo = folder + QStringLiteral("/fifo.bmp");
+        QFile file(earlier);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("an earlier picture");
+        file.close();
+        constexpr QFile::Permissions kEveryoneMayWrite =
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther;
+        constexpr QFile::Permissions kOthersMayLook = QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(earlier, kEveryoneMayWrite));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
+        QVERIFY(QFile::setPermissions(scratch.path(), kOthersMayLook));
+        QVERIFY(QFile::setPermissions(folder, kOthersMayLook));
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("CABLEMETER_SAVE_AS_OTHER_USER"), folder);
+        QProcess step;
+        step.setProcessEnvironment(environment);
+        step.start(QStringLiteral("setpriv"),
+                   {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                    QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                    QCoreApplication::applicationFilePath(), QStringLiteral("saveAsOtherUser")});
+        if (!step.waitForStarted())
+            QSKIP("setpriv is not available");
+        QVERIFY(step.waitForFinished(60000));
+        QVERIFY2(step.exitStatus() == QProcess::NormalExit && step.exitCode() == 0,
+                 step.readAllStandardOutput().constData());
+
+        QCOMPARE(QImage(earlier, "BMP").convertToFormat(QImage::Format_RGB32), drawnScreen());
+        QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                     QDir::Hidden | QDir::System);
+        entries.sort();
+        QCOMPARE(entries, (QStringList{QStringLiteral("earlier.bmp"), QStringLiteral("fifo.bmp")}));
+        struct stat status {};
+        QVERIFY(::stat(QFile::encodeName(fifo).constData(), &status) == 0 &&
+                S_ISFIFO(status.st_mode));
+    }
+
+    // The step above, run as the other user.
+    void saveAsOtherUser()
+    {
+        const QString folder = qEnvironmentVariable("CABLEMETER_SAVE_AS_OTHER_USER");
+        if (folder.isEmpty())
+            QSKIP("run only as a step of the test above");
+        QCOMPARE(writeBitmap(drawnScreen(), folder + QStringLiteral("/earlier.bmp")), std::nullopt);
+        QVERIFY(writeBitmap(drawnScreen(), folder + QStringLiteral("/new.bmp")));
+        const std::optional<QString> refusal =
+            writeBitmap(drawnScreen(), folder + QStringLiteral("/fifo.bmp"));
+        QVERIFY(refusal);
+        QVERIFY2(refusal->contains(QStringLiteral("FIFO")), qPrintable(*refusal));
     }
 };
 

@@ -2,6 +2,7 @@
 #include "platform/file_dialog.h"
 #include "platform/qt_file_dialog.h"
 #include "platform/window_controls.h"
+#include "support/special_files.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QTimer>
 
 using namespace cablemeter;
+using namespace cablemeter::testing;
 
 namespace {
 
@@ -213,16 +215,33 @@ void TestSavePicture::cancelWritesNothing()
 void TestSavePicture::failedWriteIsReported_data()
 {
     QTest::addColumn<QString>("relativePath");
-    QTest::newRow("missing folder") << "no such folder/20261206062705";
-    QTest::newRow("name of a folder") << "pictures";
+    QTest::addColumn<QString>("special"); // made at relativePath; empty: nothing made
+    QTest::addColumn<QString>("reason");  // empty: the system's own
+    QTest::newRow("missing folder") << "no such folder/20261206062705" << QString() << QString();
+    QTest::newRow("name of a folder") << "pictures" << QString() << "a folder";
+    // Not files: refused before anything is opened, and left as they are.
+    for (const QString& kind : specialFileKinds()) {
+        if (kind != QLatin1String("folder"))
+            QTest::newRow(qPrintable(kind)) << "special" << kind << specialFileReason(kind);
+    }
 }
 
 void TestSavePicture::failedWriteIsReported()
 {
     QFETCH(QString, relativePath);
+    QFETCH(QString, special);
+    QFETCH(QString, reason);
     QTemporaryDir folder;
     QVERIFY(QDir(folder.path()).mkdir("pictures"));
     const QString path = folder.filePath(relativePath);
+    QString why;
+    if (!special.isEmpty() && !makeSpecialFile(special, path, why))
+        QSKIP(qPrintable(why));
+    const auto entries = [&folder] {
+        return QDir(folder.path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    };
+    const QStringList entriesBefore = entries();
     ScriptedFileDialog dialog;
     dialog.answer = path;
     ErrorRecorder controls;
@@ -237,8 +256,11 @@ void TestSavePicture::failedWriteIsReported()
     const QString afterPath = message.section(QDir::toNativeSeparators(path), 1);
     QVERIFY2(afterPath.section(QStringLiteral("\n\n"), 1, 1).trimmed().size() > 3,
              qPrintable(message));
-    QVERIFY(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    QVERIFY2(message.contains(reason), qPrintable(message));
+    QCOMPARE(entries(), entriesBefore);
     QVERIFY(QDir(folder.filePath("pictures")).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    if (!special.isEmpty())
+        QVERIFY(isStillSpecial(special, path));
 }
 
 void TestSavePicture::failedWriteKeepsTheExistingFile()

@@ -3,7 +3,9 @@
 #include "recording_picture.h"
 #include "support/fake_page_reader.h"
 #include "support/fake_window_controls.h"
+#include "support/special_files.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -95,7 +97,9 @@ void CatalogueDownloadTest::init()
 {
     QVERIFY(m_dir.isValid());
     m_path = m_dir.filePath(QStringLiteral("MeterDat.dat"));
+    QDir(m_path).removeRecursively(); // a folder made in its place by an earlier case
     QFile::remove(m_path);
+    QFile::remove(m_path + QStringLiteral(".fifo")); // the target of a link made earlier
 }
 
 void CatalogueDownloadTest::freshFileHoldsTheHeaderPagesAndAClosingZero()
@@ -221,23 +225,30 @@ void CatalogueDownloadTest::failedPageLeavesFileAndListAsTheyWere()
 
 void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed_data()
 {
-    QTest::addColumn<QString>("relativePath"); // or an absolute one
-    QTest::addColumn<int>("reason");
+    QTest::addColumn<QString>("relativePath");
+    QTest::addColumn<QString>("special"); // made at relativePath; empty: nothing made
+    QTest::addColumn<QString>("reason");
     // Runs as root too, where permission bits stop nothing; these paths fail for everyone.
-    QTest::newRow("parent is a file") << QStringLiteral("plain-file/MeterDat.dat") << ENOTDIR;
-    QTest::newRow("missing folder") << QStringLiteral("no-such-folder/MeterDat.dat") << ENOENT;
-    QTest::newRow("disk full") << QStringLiteral("/dev/full") << ENOSPC;
+    QTest::newRow("parent is a file") << QStringLiteral("plain-file/MeterDat.dat") << QString()
+                                      << QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    QTest::newRow("missing folder") << QStringLiteral("no-such-folder/MeterDat.dat") << QString()
+                                    << QString::fromLocal8Bit(std::strerror(ENOENT));
+    // Not files: refused before anything is opened, and left as they are.
+    for (const QString& kind : specialFileKinds())
+        QTest::newRow(qPrintable(kind))
+            << QStringLiteral("MeterDat.dat") << kind << specialFileReason(kind);
 }
 
 void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed()
 {
     QFETCH(QString, relativePath);
-    QFETCH(int, reason);
+    QFETCH(QString, special);
+    QFETCH(QString, reason);
     writeFile(m_dir.filePath(QStringLiteral("plain-file")), QByteArrayLiteral("x"));
-    if (relativePath.startsWith(QLatin1Char('/')) && !QFile::exists(relativePath))
-        QSKIP("this system has no device that is always full");
-    const QString path =
-        relativePath.startsWith(QLatin1Char('/')) ? relativePath : m_dir.filePath(relativePath);
+    const QString path = m_dir.filePath(relativePath);
+    QString why;
+    if (!special.isEmpty() && !makeSpecialFile(special, path, why))
+        QSKIP(qPrintable(why));
 
     FakePageReader reader;
     reader.setPage(headerPage(0), makeHeader(3));
@@ -252,31 +263,41 @@ void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed()
     QCOMPARE(controls.errors.size(), 1);
     const QString message = controls.errors.first().message;
     QVERIFY2(message.contains(path), qPrintable(message));
-    QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(reason))), qPrintable(message));
+    QVERIFY2(message.contains(reason), qPrintable(message));
     QCOMPARE(controls.lines, QStringList{QStringLiteral("an earlier record")});
     QCOMPARE(controls.listClears, 0);
     QCOMPARE(catalogue.listKind()[0], std::int16_t(0));
     QCOMPARE(controls.statusText(), QStringLiteral("Read failed"));
+    if (!special.isEmpty())
+        QVERIFY(isStillSpecial(special, path));
 }
 
 void CatalogueDownloadTest::unreadableFileIsReportedAndListKept_data()
 {
     QTest::addColumn<QByteArray>("contents");
-    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QString>("special"); // made in place of the file; "missing": nothing there
     QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << QByteArray() << false
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("missing")
                              << QString::fromLocal8Bit(std::strerror(ENOENT));
-    QTest::newRow("one block short")
-        << QByteArray(31 * kPageSize, char(3)) << true << QStringLiteral("7936 of the 8192 bytes");
+    QTest::newRow("one block short") << QByteArray(31 * kPageSize, char(3)) << QString()
+                                     << QStringLiteral("7936 of the 8192 bytes");
+    // A FIFO must not block the read; a link to an endless device must not be read at all.
+    for (const QString& kind : specialFileKinds()) {
+        if (kind != QLatin1String("dangling link"))
+            QTest::newRow(qPrintable(kind)) << QByteArray() << kind << specialFileReason(kind);
+    }
 }
 
 void CatalogueDownloadTest::unreadableFileIsReportedAndListKept()
 {
     QFETCH(QByteArray, contents);
-    QFETCH(bool, exists);
+    QFETCH(QString, special);
     QFETCH(QString, reason);
-    if (exists)
+    QString why;
+    if (special.isEmpty())
         writeFile(m_path, contents);
+    else if (special != QLatin1String("missing") && !makeSpecialFile(special, m_path, why))
+        QSKIP(qPrintable(why));
 
     FakePageReader reader;
     FakeWindowControls controls;

@@ -1,7 +1,11 @@
 // The pieces of cablemeter-cli that work without a meter: the image page reader, the page
-// recorder, the download order, the file names, the CSV fields and the progress bar.
+// recorder, the download order, the file names, the export's list of files, the CSV fields,
+// the list lines on a terminal, the port names and the progress bar.
 #include "catalogue/renderer_table.h"
 #include "cli/catalogue_entry.h"
+#include "cli/command_options.h"
+#include "cli/console_output.h"
+#include "cli/export_manifest.h"
 #include "cli/export_tables.h"
 #include "cli/picture_file_name.h"
 #include "cli/record_download.h"
@@ -11,14 +15,17 @@
 #include "link/flash_image_reader.h"
 #include "sim/demo_image.h"
 #include "support/fake_page_reader.h"
+#include "support/special_files.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace cablemeter;
 using namespace cablemeter::cli;
-using cablemeter::testing::FakePageReader;
+using namespace cablemeter::testing;
 
 namespace {
 
@@ -85,8 +92,15 @@ private slots:
     void pictureFileNames_data();
     void pictureFileNames();
     void everyRendererHasAScreenName();
+    void otherNamesAreNotTheExports_data();
+    void otherNamesAreNotTheExports();
+    void forceRemovesOnlyTheListedFiles();
     void csvFields_data();
     void csvFields();
+    void listLinesShowControlCharacters_data();
+    void listLinesShowControlCharacters();
+    void portNames_data();
+    void portNames();
     void progressBar_data();
     void progressBar();
 };
@@ -132,25 +146,46 @@ void CliPartsTest::imageReaderRefusesPagesTheMeterHasNot()
 
 void CliPartsTest::imageReaderLoadsOnlyFlashImages_data()
 {
-    QTest::addColumn<qsizetype>("size"); // -1: no file at all
+    QTest::addColumn<qsizetype>("size");  // -1: no file at all
+    QTest::addColumn<QString>("special"); // made in place of the file
     QTest::addColumn<bool>("loads");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("a dump") << qsizetype(1024 * kPageSize) << true << QString();
-    QTest::newRow("a part of a page") << qsizetype(10) << true << QString();
-    QTest::newRow("the largest flash") << FlashImageReader::kLargestImageSize << true << QString();
-    QTest::newRow("missing") << qsizetype(-1) << false << QStringLiteral("Cannot read");
-    QTest::newRow("empty") << qsizetype(0) << false << QStringLiteral("empty");
-    QTest::newRow("larger than any flash")
-        << FlashImageReader::kLargestImageSize + 1 << false << QStringLiteral("more than");
+    const qsizetype dump = FlashImageReader::kSmallestImageSize;
+    const qsizetype largest = FlashImageReader::kLargestImageSize;
+    const QString expected = QStringLiteral("whole number of 256-byte pages, from 262144 bytes "
+                                            "(pages 0 to 1023) to 8388608 bytes (32768 pages)");
+    QTest::newRow("a dump") << dump << QString() << true << QString();
+    QTest::newRow("one page more") << dump + kPageSize << QString() << true << QString();
+    QTest::newRow("the largest flash") << largest << QString() << true << QString();
+    QTest::newRow("missing") << qsizetype(-1) << QString() << false
+                             << QStringLiteral("Cannot read");
+    QTest::newRow("empty") << qsizetype(0) << QString() << false << "holds 0 bytes";
+    QTest::newRow("100 bytes") << qsizetype(100) << QString() << false << "holds 100 bytes";
+    QTest::newRow("a byte short of a dump")
+        << dump - 1 << QString() << false << "holds 262143 bytes";
+    QTest::newRow("not whole pages") << dump + 144 << QString() << false << "holds 262288 bytes";
+    QTest::newRow("a page more than any flash")
+        << largest + kPageSize << QString() << false << "holds 8388864 bytes";
+    for (const QString& kind : specialFileKinds()) {
+        if (kind != QLatin1String("dangling link"))
+            QTest::newRow(qPrintable(kind))
+                << qsizetype(-1) << kind << false << specialFileReason(kind);
+    }
+    // A refused size is told with the sizes an image may have.
+    QTest::newRow("sizes expected") << qsizetype(100) << QString() << false << expected;
 }
 
 void CliPartsTest::imageReaderLoadsOnlyFlashImages()
 {
     QFETCH(qsizetype, size);
+    QFETCH(QString, special);
     QFETCH(bool, loads);
     QFETCH(QString, reason);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("image.bin"));
+    QString why;
+    if (!special.isEmpty() && !makeSpecialFile(special, path, why))
+        QSKIP(qPrintable(why));
     if (size >= 0) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -170,6 +205,8 @@ void CliPartsTest::imageReaderLoadsOnlyFlashImages()
         QVERIFY2(reader.lastError().contains(path), qPrintable(reader.lastError()));
         QCOMPARE(reader.image(), previous);
     }
+    if (!special.isEmpty())
+        QVERIFY(isStillSpecial(special, path));
 }
 
 void CliPartsTest::recorderAsksTheMeterOncePerPage()
@@ -285,8 +322,9 @@ void CliPartsTest::levelValuesFollowTheScreen_data()
                                   << "C21";
     QTest::newRow("below the floor") << 0 << 0 << 120 << 25.0 << "dBuv"
                                      << "C21";
-    QTest::newRow("a unit code without a unit: dB uV") << 7 << 0 << 700 << 70.0 << "dBuv"
-                                                       << "C21";
+    // Stored as it is, the level and unit left empty rather than labelled with a guess.
+    QTest::newRow("a unit code without a unit") << 7 << 0 << 700 << -1.0 << ""
+                                                << "C21";
     QTest::newRow("a channel type without a label") << 0 << 3 << 700 << 70.0 << "dBuv"
                                                     << "";
 }
@@ -321,7 +359,12 @@ void CliPartsTest::levelValuesFollowTheScreen()
     RecordValues values;
     QVERIFY(decodeRecordValues(meter, entry, values));
     QCOMPARE(meter.requestedPages(), QList<int>{dataPage(kSlot, 1)});
-    QCOMPARE(values.fields.value("level").toDouble(), level);
+    QCOMPARE(values.fields.contains("level"), !unit.isEmpty());
+    QCOMPARE(values.fields.contains("level_raw_tenths_dbuv"), unit.isEmpty());
+    if (unit.isEmpty())
+        QCOMPARE(values.fields.value("level_raw_tenths_dbuv").toInt(), storedLevel);
+    else
+        QCOMPARE(values.fields.value("level").toDouble(), level);
     QCOMPARE(values.fields.value("unit").toString(), unit);
     QCOMPARE(values.fields.value("frequency_mhz").toDouble(), 471.25);
     QCOMPARE(values.fields.value("channel").toString(), channel);
@@ -371,6 +414,8 @@ void CliPartsTest::pictureFileNames()
     QFETCH(QString, format);
     QFETCH(QString, fileName);
     QCOMPARE(pictureFileName(slot, kind, name, format), fileName);
+    // Names the export wrote are the ones --force may remove later.
+    QVERIFY(ExportManifest::isExportFileName(fileName));
 }
 
 void CliPartsTest::everyRendererHasAScreenName()
@@ -379,6 +424,72 @@ void CliPartsTest::everyRendererHasAScreenName()
     for (int kind = 0; kind <= 255; ++kind)
         QVERIFY2(screenName(kind).isEmpty() != renderers.contains(kind),
                  qPrintable(QStringLiteral("kind %1").arg(kind)));
+}
+
+void CliPartsTest::otherNamesAreNotTheExports_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("the user's notes") << "notes.txt";
+    QTest::newRow("the list itself") << "cablemeter-export.txt";
+    QTest::newRow("up a folder") << "../slot01-level.png";
+    QTest::newRow("in a subfolder") << "sub/slot01-level.png";
+    QTest::newRow("absolute") << "/etc/passwd";
+    QTest::newRow("a copy of a table") << "records.csv.bak";
+    QTest::newRow("three slot digits") << "slot100-level.png";
+    QTest::newRow("another extension") << "slot01-level.jpg";
+    QTest::newRow("hidden") << ".slot01-level.png";
+    QTest::newRow("empty") << "";
+}
+
+void CliPartsTest::otherNamesAreNotTheExports()
+{
+    QFETCH(QString, fileName);
+    QVERIFY(!ExportManifest::isExportFileName(fileName));
+}
+
+void CliPartsTest::forceRemovesOnlyTheListedFiles()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("export"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+    const auto make = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+    };
+    const QStringList ours = {QStringLiteral("slot01-level-A.png"), QStringLiteral("records.csv")};
+    const QStringList notOurs = {QStringLiteral("notes.txt"), QStringLiteral("slot02-level.png"),
+                                 QStringLiteral("sub/slot03-level.png")};
+    for (const QString& name : ours + notOurs)
+        QVERIFY(make(QDir(folder).filePath(name)));
+    QVERIFY(make(dir.filePath(QStringLiteral("slot04-level.png")))); // beside the folder
+    // A listed name that is now a link: the link is not what the export wrote.
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("slot04-level.png")),
+                        QDir(folder).filePath(QStringLiteral("slot05-level.png"))));
+
+    ExportManifest earlier(folder);
+    QVERIFY(!earlier.earlierExportPresent());
+    for (const QString& name : ours)
+        earlier.add(name);
+    QString error;
+    QVERIFY2(earlier.write(error), qPrintable(error));
+    // Lines a hand may have added to the list.
+    QFile list(earlier.path());
+    QVERIFY(list.open(QIODevice::Append));
+    list.write("notes.txt\n../slot04-level.png\nsub/slot03-level.png\nslot05-level.png\n");
+    list.close();
+
+    ExportManifest next(folder);
+    QVERIFY(next.earlierExportPresent());
+    int removed = -1;
+    QVERIFY2(next.removeEarlierExport(removed, error), qPrintable(error));
+    QCOMPARE(removed, int(ours.size()));
+    QVERIFY(!next.earlierExportPresent());
+    for (const QString& name : ours)
+        QVERIFY2(!QFile::exists(QDir(folder).filePath(name)), qPrintable(name));
+    for (const QString& name : notOurs)
+        QVERIFY2(QFile::exists(QDir(folder).filePath(name)), qPrintable(name));
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("slot04-level.png"))));
+    QVERIFY(QFileInfo(QDir(folder).filePath(QStringLiteral("slot05-level.png"))).isSymLink());
 }
 
 void CliPartsTest::csvFields_data()
@@ -397,6 +508,23 @@ void CliPartsTest::csvFields_data()
                                 << "\"A\nB\"";
     QTest::newRow("carriage return") << "A\rB"
                                      << "\"A\rB\"";
+    // A spreadsheet would run these as formulas: a leading quote, and the cell quoted.
+    QTest::newRow("equals") << "=1+2"
+                            << "\"'=1+2\"";
+    QTest::newRow("at") << "@SUM("
+                        << "\"'@SUM(\"";
+    QTest::newRow("plus") << "+C21"
+                          << "\"'+C21\"";
+    QTest::newRow("minus") << "-2+3"
+                           << "\"'-2+3\"";
+    QTest::newRow("tab first") << "\t=1"
+                               << "\"'\t=1\"";
+    QTest::newRow("carriage return first") << "\r=1"
+                                           << "\"'\r=1\"";
+    QTest::newRow("formula with a comma and quotes") << "=HYPERLINK(\"x\",1)"
+                                                     << "\"'=HYPERLINK(\"\"x\"\",1)\"";
+    QTest::newRow("equals inside") << "A=B"
+                                   << "A=B";
 }
 
 void CliPartsTest::csvFields()
@@ -404,6 +532,59 @@ void CliPartsTest::csvFields()
     QFETCH(QString, text);
     QFETCH(QString, field);
     QCOMPARE(csvField(text), field);
+}
+
+void CliPartsTest::listLinesShowControlCharacters_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QStringLiteral("LVL-01  Level") << QStringLiteral("LVL-01  Level");
+    QTest::newRow("NUL") << QString(QChar(0)) + QStringLiteral("A") << QStringLiteral("\u2400A");
+    QTest::newRow("line feed") << QStringLiteral("A\nB") << QStringLiteral("A\u240AB");
+    QTest::newRow("carriage return") << QStringLiteral("A\rB") << QStringLiteral("A\u240DB");
+    QTest::newRow("escape sequence") << QStringLiteral("\x1b[2J") << QStringLiteral("\u241B[2J");
+    QTest::newRow("tab") << QStringLiteral("\t") << QStringLiteral("\u2409");
+    QTest::newRow("unit separator") << QStringLiteral("\x1f") << QStringLiteral("\u241F");
+    QTest::newRow("DEL") << QStringLiteral("\x7f") << QStringLiteral("\u2421");
+    // What Windows-1252 leaves undefined stays a C1 control.
+    QTest::newRow("C1") << QStringLiteral("\u0081\u008D\u008F\u0090\u009D")
+                        << QStringLiteral("\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
+    QTest::newRow("Windows-1252 letters stay")
+        << QStringLiteral("\u20AC\u0178\u00E9") << QStringLiteral("\u20AC\u0178\u00E9");
+}
+
+void CliPartsTest::listLinesShowControlCharacters()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(withVisibleControlCharacters(text), shown);
+}
+
+void CliPartsTest::portNames_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("COM1") << "COM1" << true;
+    QTest::newRow("COM4") << "COM4" << true;
+    QTest::newRow("a device") << "/dev/ttyUSB0" << true;
+    QTest::newRow("a relative path") << "./meter-pty" << true;
+    QTest::newRow("a Windows device path") << "\\\\.\\COM5" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("blank") << " " << false;
+    QTest::newRow("COM5") << "COM5" << false;
+    QTest::newRow("COM0") << "COM0" << false;
+    QTest::newRow("lower case") << "com3" << false;
+    QTest::newRow("a bare device name") << "ttyUSB0" << false;
+}
+
+void CliPartsTest::portNames()
+{
+    QFETCH(QString, port);
+    QFETCH(bool, accepted);
+    const std::optional<QString> problem = portNameProblem(port);
+    QCOMPARE(!problem.has_value(), accepted);
+    if (problem)
+        QVERIFY2(problem->contains(QStringLiteral("COM1 to COM4")), qPrintable(*problem));
 }
 
 void CliPartsTest::progressBar_data()

@@ -1,7 +1,8 @@
 // cablemeter-cli as a technician runs it, against the simulated meter on a pseudo-terminal: dump
 // the demo meter, serve the dump with a second meter, export from it and from the dump file, and
 // compare with the window's golden pictures and with the demo meter's own description of its
-// records. Also the catalogue, Ctrl-C, a silent meter, a missing device and mistakes.
+// records. Also the catalogue, Ctrl-C, a silent meter, a missing device and mistakes, names that
+// are not files, names a spreadsheet or a terminal would act on, and exports into one folder.
 #include "catalogue/record_catalogue.h"
 #include "cli_process.h"
 #include "link/page.h"
@@ -10,6 +11,7 @@
 #include "sim/meter_simulator.h"
 #include "support/fake_page_reader.h"
 #include "support/fake_window_controls.h"
+#include "support/special_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,6 +44,8 @@ constexpr int kExitMeterFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitPortNotOpened = 3;
 constexpr int kExitFileFailed = 4;
+constexpr int kExitEarlierExport = 5;
+const QString kManifest = QStringLiteral("cablemeter-export.txt");
 
 // The kinds of the demo meter, and which of them the window draws.
 enum Kind { kLevel = 3, kFreq, kDigi, kSpect, kScan, kTilt, kVolt, kCN, kVA };
@@ -277,6 +281,64 @@ void verifyExport(const QString& folder, const QList<Row>& records, const QList<
     }
 }
 
+QStringList folderEntries(const QString& folder)
+{
+    QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                 QDir::Hidden | QDir::System);
+    entries.sort();
+    return entries;
+}
+
+QStringList manifestNames(const QString& folder)
+{
+    QStringList names;
+    for (const QString& line : QString::fromUtf8(fileBytes(folder + QLatin1Char('/') + kManifest))
+                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (!line.startsWith(QLatin1Char('#')))
+            names << line;
+    }
+    names.sort();
+    return names;
+}
+
+// The demo meter with names a spreadsheet or a terminal would act on, and a level record whose
+// unit code names no unit.
+struct HostileMeter {
+    QByteArray image = sim::makeDemoImage();
+    int formulaSlot = -1;
+    int atSlot = -1;
+    int controlSlot = -1;
+    int unknownUnitSlot = -1;
+    int unknownUnitLevel = 0;
+
+    HostileMeter()
+    {
+        constexpr int kUnknownUnitCode = 7;
+        constexpr int kLevelFloor = 250;
+        QList<int> listed;
+        for (const DemoRecord& record : sim::demoRecords()) {
+            if (record.kind <= kHighestListedKind)
+                listed << record.slot;
+            if (record.kind == kLevel && unknownUnitSlot < 0) {
+                unknownUnitSlot = record.slot;
+                unknownUnitLevel = std::max(record.level, kLevelFloor);
+            }
+        }
+        formulaSlot = listed.at(0);
+        atSlot = listed.at(1);
+        controlSlot = listed.at(2);
+        setName(formulaSlot, QByteArray("=1+2  "));
+        setName(atSlot, QByteArray("@SUM(1"));
+        setName(controlSlot, QByteArray("\0\n\x1b[\x7f\x81", 6));
+        image[qsizetype(dataPage(unknownUnitSlot, 1)) * kPageSize] = char(kUnknownUnitCode);
+    }
+    void setName(int slot, const QByteArray& name)
+    {
+        constexpr int kNameOffset = 2;
+        image.replace(qsizetype(headerPage(slot)) * kPageSize + kNameOffset, name.size(), name);
+    }
+};
+
 std::unique_ptr<MeterSimulator> startedMeter(const QByteArray& image, Pacing pacing,
                                              const ReplyFault& fault = ReplyFault::none())
 {
@@ -303,6 +365,12 @@ private slots:
     void missingDeviceGetsAdvice();
     void commandLineMistakes_data();
     void commandLineMistakes();
+    void namesThatAreNotFilesAreRefused_data();
+    void namesThatAreNotFilesAreRefused();
+    void listLinesKeepTheirWidthWhateverTheNames();
+    void tablesAreSafeForSpreadsheetsAndHonestAboutUnits();
+    void secondExportNeedsForceAndRemovesOnlyItsOwnFiles();
+    void exportThatStopsSaysWhatItWrote();
     void portsShowTheWindowsMapping();
 
 private:
@@ -372,8 +440,9 @@ void CliWithMeterTest::exportFromTheServedDumpDrawsAsTheWindow()
 
     verifyExport(out, csvRows(fileBytes(out + QStringLiteral("/records.csv"))),
                  csvRows(fileBytes(out + QStringLiteral("/points.csv"))), QStringLiteral(".png"));
-    // Every file written is named on stdout.
+    // Every file written is named on stdout; the list of them comes last, unnamed.
     QCOMPARE(run.outputLines().size(), kGoldenPictures + 2);
+    QCOMPARE(manifestNames(out).size(), kGoldenPictures + 2);
     // Drawing and decoding a record read its pages from the meter once.
     const QList<int> pages = meter->requestedPages();
     QCOMPARE(QSet<int>(pages.begin(), pages.end()).size(), pages.size());
@@ -481,6 +550,7 @@ void CliWithMeterTest::silentMeterIsNamedWithPageAndDevice()
     QVERIFY2(run.standardError.contains(QStringLiteral("did not answer the request for page 512")),
              qPrintable(run.standardError));
     QVERIFY2(run.standardError.contains(meter->devicePath()), qPrintable(run.standardError));
+    QVERIFY2(!run.standardError.contains(QStringLiteral("press ")), qPrintable(run.standardError));
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
     QCOMPARE(meter->requestedPages(), QList<int>{headerPage(0)});
 }
@@ -509,28 +579,56 @@ void CliWithMeterTest::commandLineMistakes_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("notSaid");
     const QString image = QStringLiteral("--image");
     const QString dir = QStringLiteral("--dir");
-    QTest::newRow("no command") << QStringList{} << kExitUsage << "Usage: cablemeter-cli";
-    QTest::newRow("unknown command") << QStringList{"read"} << kExitUsage << "unknown command";
-    QTest::newRow("dump without --out")
-        << QStringList{"dump", "--port", "/dev/null"} << kExitUsage << "--out is missing";
-    QTest::newRow("unknown option") << QStringList{"ports", "--fast"} << kExitUsage << "fast";
-    QTest::newRow("stray argument") << QStringList{"ports", "COM1"} << kExitUsage << "COM1";
+    QTest::newRow("no command") << QStringList{} << kExitUsage << "Usage: cablemeter-cli"
+                                << QString();
+    QTest::newRow("unknown command")
+        << QStringList{"read"} << kExitUsage << "unknown command" << QString();
+    QTest::newRow("dump without --out") << QStringList{"dump", "--port", "/dev/null"} << kExitUsage
+                                        << "--out is missing" << QString();
+    QTest::newRow("unknown option")
+        << QStringList{"ports", "--fast"} << kExitUsage << "fast" << QString();
+    QTest::newRow("stray argument")
+        << QStringList{"ports", "COM1"} << kExitUsage << "COM1" << QString();
     QTest::newRow("export from both")
         << QStringList{"export", image, "x.bin", "--port", "/dev/null", dir, "out"} << kExitUsage
-        << "either --image FILE or --port DEVICE";
+        << "either --image FILE or --port DEVICE" << QString();
     QTest::newRow("export from neither")
-        << QStringList{"export", dir, "out"} << kExitUsage << "either --image FILE";
+        << QStringList{"export", dir, "out"} << kExitUsage << "either --image FILE" << QString();
     QTest::newRow("export as gif")
         << QStringList{"export", image, "x.bin", dir, "out", "--format", "gif"} << kExitUsage
-        << "unknown picture format \"gif\"";
+        << "unknown picture format \"gif\"" << QString();
     QTest::newRow("export of a missing image")
         << QStringList{"export", image, "no-such.bin", dir, "out"} << kExitFileFailed
-        << "Cannot read no-such.bin";
+        << "Cannot read no-such.bin" << QString();
     QTest::newRow("dump into a missing folder")
         << QStringList{"dump", "--port", "/dev/null", "--out", "no/such/folder/x.bin"}
-        << kExitFileFailed << "Cannot write no/such/folder/x.bin";
+        << kExitFileFailed << "Cannot write no/such/folder/x.bin" << QString();
+    // A port is COM1 to COM4 or a device's path; nothing else is guessed at.
+    QTest::newRow("empty --port") << QStringList{"catalogue", "--port", ""} << kExitUsage
+                                  << "--port names no port"
+                                  << "/dev/ttyS";
+    QTest::newRow("COM5") << QStringList{"catalogue", "--port", "COM5"} << kExitUsage
+                          << "\"COM5\" is not a port name"
+                          << "Cannot open COM1";
+    QTest::newRow("dump on COM5") << QStringList{"dump", "--port", "COM5", "--out", "x.bin"}
+                                  << kExitUsage << "COM1 to COM4"
+                                  << "Cannot open";
+    QTest::newRow("export on a bare device name")
+        << QStringList{"export", "--port", "ttyUSB0", dir, "out"} << kExitUsage
+        << "\"ttyUSB0\" is not a port name"
+        << "Cannot open";
+    // An endless device is refused by its type, not read.
+    QTest::newRow("export of /dev/zero") << QStringList{"export", image, "/dev/zero", dir, "out"}
+                                         << kExitFileFailed << "character device" << QString();
+    // Help and version only show something.
+    QTest::newRow("--help-all") << QStringList{"catalogue", "--port", "COM1", "--help-all"} << 0
+                                << "Usage: cablemeter-cli catalogue"
+                                << "Read Files";
+    QTest::newRow("--version") << QStringList{"--version"} << 0
+                               << "cablemeter-cli " CABLEMETER_VERSION << QString();
 }
 
 void CliWithMeterTest::commandLineMistakes()
@@ -538,12 +636,218 @@ void CliWithMeterTest::commandLineMistakes()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, said);
+    QFETCH(QString, notSaid);
     const QString work = folder(QStringLiteral("mistakes"));
     const CliRun run = runCli(arguments, work);
-    QVERIFY2(run.exitedWith(exitCode), qPrintable(run.standardError));
-    QVERIFY2(run.standardError.contains(said), qPrintable(run.standardError));
+    const QString output = QString::fromUtf8(run.standardOutput) + run.standardError;
+    QVERIFY2(run.exitedWith(exitCode), qPrintable(output));
+    QVERIFY2(output.contains(said), qPrintable(output));
+    if (!notSaid.isEmpty())
+        QVERIFY2(!output.contains(notSaid), qPrintable(output));
     QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
+}
+
+void CliWithMeterTest::namesThatAreNotFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("use"); // how the program meets the name
+    QTest::addColumn<QString>("kind");
+    for (const QString& use : {QStringLiteral("dump --out"), QStringLiteral("export --image"),
+                               QStringLiteral("MeterDat.dat")}) {
+        for (const QString& kind : specialFileKinds()) {
+            // A link to nothing is a new name for dump, and a missing file for reading.
+            if (kind == QLatin1String("dangling link") && use == QLatin1String("export --image"))
+                continue;
+            QTest::newRow(qPrintable(use + QStringLiteral(": ") + kind)) << use << kind;
+        }
+    }
+}
+
+void CliWithMeterTest::namesThatAreNotFilesAreRefused()
+{
+    QFETCH(QString, use);
+    QFETCH(QString, kind);
+    QTemporaryDir work;
+    const QString name =
+        work.filePath(use == QLatin1String("MeterDat.dat") ? QStringLiteral("MeterDat.dat")
+                                                           : QStringLiteral("meter.bin"));
+    QString why;
+    if (!makeSpecialFile(kind, name, why))
+        QSKIP(qPrintable(why));
+    std::unique_ptr<MeterSimulator> meter;
+    QStringList arguments;
+    if (use == QLatin1String("dump --out")) {
+        // Refused before the port is opened: the device need not exist.
+        arguments = QStringList{QStringLiteral("dump"), QStringLiteral("--port"),
+                                work.filePath(QStringLiteral("no-such-tty")),
+                                QStringLiteral("--out"), name};
+    } else if (use == QLatin1String("export --image")) {
+        arguments = QStringList{QStringLiteral("export"), QStringLiteral("--image"), name,
+                                QStringLiteral("--dir"), work.filePath(QStringLiteral("out"))};
+    } else {
+        meter = startedMeter(m_demoImage, Pacing::Unpaced);
+        arguments =
+            QStringList{QStringLiteral("catalogue"), QStringLiteral("--port"), meter->devicePath()};
+    }
+    const QStringList before = folderEntries(work.path());
+    const CliRun run = runCli(arguments, work.path());
+    QVERIFY2(run.exitedWith(kExitFileFailed), qPrintable(run.standardError));
+    QVERIFY2(run.standardError.contains(specialFileReason(kind)), qPrintable(run.standardError));
+    // The whole path, though the program was given (or chose) a name in the current folder.
+    QVERIFY2(run.standardError.contains(name), qPrintable(run.standardError));
+    QVERIFY(isStillSpecial(kind, name));
+    QCOMPARE(folderEntries(work.path()), before);
+    QVERIFY(run.outputLines().isEmpty());
+    // Told before the meter is asked for anything.
+    if (meter)
+        QVERIFY(meter->requestedPages().isEmpty());
+}
+
+void CliWithMeterTest::listLinesKeepTheirWidthWhateverTheNames()
+{
+    const HostileMeter hostile;
+    const auto meter = startedMeter(hostile.image, Pacing::Unpaced);
+    const QString workFolder = folder(QStringLiteral("hostile-catalogue"));
+    const CliRun run = runCli(
+        {QStringLiteral("catalogue"), QStringLiteral("--port"), meter->devicePath()}, workFolder);
+    QVERIFY2(run.exitedWith(0), qPrintable(run.standardError));
+
+    FakeWindowControls window;
+    FakePageReader windowMeter(hostile.image);
+    ScreenPicture picture;
+    QTemporaryDir windowFolder;
+    RecordCatalogue catalogue(window, windowMeter, picture,
+                              windowFolder.filePath(QStringLiteral("MeterDat.dat")));
+    catalogue.Command7_Click();
+    // The window lists the name as stored; the terminal gets one visible character for each.
+    const QStringList printed = run.outputLines();
+    QCOMPARE(printed.size(), window.lines.size());
+    for (qsizetype i = 0; i < printed.size(); ++i)
+        QCOMPARE(printed[i].size(), window.lines[i].size());
+    QVERIFY(window.lines.join(QString()).contains(QChar(0x1b)));
+    for (const char byte : run.standardOutput)
+        QVERIFY2(quint8(byte) >= 0x20 || byte == '\n', qPrintable(QString::number(quint8(byte))));
+}
+
+void CliWithMeterTest::tablesAreSafeForSpreadsheetsAndHonestAboutUnits()
+{
+    const HostileMeter hostile;
+    const QString imagePath = m_dir.filePath(QStringLiteral("hostile.bin"));
+    QFile imageFile(imagePath);
+    QVERIFY(imageFile.open(QIODevice::WriteOnly));
+    QCOMPARE(imageFile.write(hostile.image), hostile.image.size());
+    imageFile.close();
+    const QString out = m_dir.filePath(QStringLiteral("hostile-export"));
+    const CliRun run = runCli({QStringLiteral("export"), QStringLiteral("--image"), imagePath,
+                               QStringLiteral("--dir"), out});
+    QVERIFY2(run.exitedWith(0), qPrintable(run.standardError));
+
+    const QString csv = QString::fromUtf8(fileBytes(out + QStringLiteral("/records.csv")));
+    QVERIFY2(csv.contains(QStringLiteral(",\"'=1+2\",")), qPrintable(csv));
+    QVERIFY2(csv.contains(QStringLiteral(",\"'@SUM(1\",")), qPrintable(csv));
+    const QList<Row> rows = csvRows(fileBytes(out + QStringLiteral("/records.csv")));
+    bool found = false;
+    for (const Row& row : rows) {
+        if (row.value(QStringLiteral("slot")) != QString::number(hostile.unknownUnitSlot))
+            continue;
+        found = true;
+        QCOMPARE(row.value(QStringLiteral("level")), QString());
+        QCOMPARE(row.value(QStringLiteral("unit")), QString());
+        QCOMPARE(row.value(QStringLiteral("level_raw_tenths_dbuv")),
+                 QString::number(hostile.unknownUnitLevel));
+    }
+    QVERIFY(found);
+
+    const QString jsonOut = m_dir.filePath(QStringLiteral("hostile-json"));
+    const CliRun jsonRun = runCli({QStringLiteral("export"), QStringLiteral("--image"), imagePath,
+                                   QStringLiteral("--dir"), jsonOut, QStringLiteral("--json")});
+    QVERIFY2(jsonRun.exitedWith(0), qPrintable(jsonRun.standardError));
+    const QJsonArray records = QJsonDocument::fromJson(fileBytes(jsonOut + "/records.json"))
+                                   .object()
+                                   .value(QStringLiteral("records"))
+                                   .toArray();
+    found = false;
+    for (const QJsonValue& value : records) {
+        const QJsonObject record = value.toObject();
+        if (record.value(QStringLiteral("slot")).toInt() != hostile.unknownUnitSlot)
+            continue;
+        found = true;
+        QVERIFY(!record.contains(QStringLiteral("level")));
+        QVERIFY(!record.contains(QStringLiteral("unit")));
+        QCOMPARE(record.value(QStringLiteral("level_raw_tenths_dbuv")).toInt(),
+                 hostile.unknownUnitLevel);
+    }
+    QVERIFY(found);
+}
+
+void CliWithMeterTest::secondExportNeedsForceAndRemovesOnlyItsOwnFiles()
+{
+    const QString out = m_dir.filePath(QStringLiteral("twice"));
+    const QStringList first = {QStringLiteral("export"), QStringLiteral("--image"), m_dumpPath,
+                               QStringLiteral("--dir"), out};
+    const CliRun firstRun = runCli(first);
+    QVERIFY2(firstRun.exitedWith(0), qPrintable(firstRun.standardError));
+    QStringList written = folderEntries(out);
+    written.removeAll(kManifest);
+    QCOMPARE(written.size(), kGoldenPictures + 2);
+    QCOMPARE(manifestNames(out), written);
+
+    // Into the same folder again: refused, nothing touched.
+    const CliRun again = runCli(first);
+    QVERIFY2(again.exitedWith(kExitEarlierExport), qPrintable(again.standardError));
+    QVERIFY2(again.standardError.contains(QStringLiteral("--force")),
+             qPrintable(again.standardError));
+    QStringList everything = written + QStringList{kManifest};
+    everything.sort();
+    QCOMPARE(folderEntries(out), everything);
+
+    // Files the user put there stay, also one named as ours that no export listed.
+    for (const QString& name : {QStringLiteral("notes.txt"), QStringLiteral("slot40-level.png")}) {
+        QFile file(QDir(out).filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("the user's");
+    }
+    const CliRun forced =
+        runCli(first + QStringList{QStringLiteral("--format"), QStringLiteral("bmp"),
+                                   QStringLiteral("--json"), QStringLiteral("--force")});
+    QVERIFY2(forced.exitedWith(0), qPrintable(forced.standardError));
+    QVERIFY2(forced.standardError.contains(
+                 QStringLiteral("Removed the %1 files").arg(kGoldenPictures + 2)),
+             qPrintable(forced.standardError));
+    QStringList now = folderEntries(out);
+    QVERIFY(now.contains(QStringLiteral("notes.txt")));
+    QVERIFY(now.contains(QStringLiteral("slot40-level.png")));
+    QVERIFY(!now.contains(QStringLiteral("records.csv")));
+    now.removeAll(QStringLiteral("notes.txt"));
+    now.removeAll(QStringLiteral("slot40-level.png"));
+    now.removeAll(kManifest);
+    QCOMPARE(QDir(out).entryList({QStringLiteral("*.png")}), QStringList{"slot40-level.png"});
+    QCOMPARE(now.size(), kGoldenPictures + 1);
+    QCOMPARE(manifestNames(out), now);
+}
+
+void CliWithMeterTest::exportThatStopsSaysWhatItWrote()
+{
+    const QString out = folder(QStringLiteral("stops"));
+    // A file of the user's under the name of a table: kept, and the export stops there.
+    const QString usersFile = QDir(out).filePath(QStringLiteral("points.csv"));
+    QFile file(usersFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("the user's");
+    file.close();
+    const CliRun run = runCli({QStringLiteral("export"), QStringLiteral("--image"), m_dumpPath,
+                               QStringLiteral("--dir"), out});
+    QVERIFY2(run.exitedWith(kExitFileFailed), qPrintable(run.standardError));
+    QVERIFY2(run.standardError.contains(
+                 QStringLiteral("%1 pictures and records.csv were written; points.csv not")
+                     .arg(kGoldenPictures)),
+             qPrintable(run.standardError));
+    QCOMPARE(fileBytes(usersFile), QByteArray("the user's"));
+    QStringList written = folderEntries(out);
+    written.removeAll(kManifest);
+    written.removeAll(QStringLiteral("points.csv"));
+    QCOMPARE(manifestNames(out), written);
+    QCOMPARE(written.size(), kGoldenPictures + 1);
 }
 
 void CliWithMeterTest::portsShowTheWindowsMapping()
