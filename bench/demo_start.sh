@@ -21,7 +21,10 @@ for run in $(seq "$runs"); do
     # The demo's whole process group: the script, the simulator and the window.
     kill -- "-$demo" 2>/dev/null || true
     wait "$demo" 2>/dev/null || true
+    # The next run must not see this run's window.
+    while xdotool search --onlyvisible --name "Marlo-CABLE METER" >/dev/null 2>&1; do sleep 0.05; done
     printf 'run %d: window shown after %d ms; the script printed %d lines\n' "$run" \
         $(((shown - start) / 1000000)) "$(wc -l <"$output")"
+    sed 's/^/    | /' "$output"
     rm -f "$output"
 done

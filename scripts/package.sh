@@ -19,7 +19,9 @@ esac
 
 "$top/scripts/install-deps.sh" build package
 
-# The flags a Debian build uses (stack protector, fortified functions, read-only relocations).
+# The flags a Debian build uses, all hardening on (stack protector, fortified functions, read-only
+# relocations bound at start-up).
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \

@@ -6,7 +6,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${CABLEMETER_DEMO_BUILD_DIR:-$top/build-demo}
-targets=(cablemeter cablemeter-sim demo-meter-image cablemeter_background)
+target=cablemeter_demo
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found: run this from a desktop session (or under xvfb-run)." >&2
@@ -24,7 +24,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 # Only the compile and link steps are shown, so a build with nothing to do prints nothing.
 status=0
-cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" 2>&1 | tee "$log" |
+cmake --build "$build" -j"$(nproc)" --target "$target" 2>&1 | tee "$log" |
     grep --line-buffered -E '^\[ *[0-9]+%\] (Building|Linking)' || status=${PIPESTATUS[0]}
 if [ "$status" -ne 0 ]; then
     echo "The build failed; its last lines ($log has them all):" >&2
