@@ -64,7 +64,7 @@ sim=$!
 for _ in $(seq 50); do [ -s "$root/sim.out" ] && break; sleep 0.1; done
 # export draws every screen on the background found in ../share/cablemeter beside the program.
 (cd "$root" && "$bin/cablemeter-cli" catalogue --port "$root/meter" >catalogue.txt 2>/dev/null)
-(cd "$root" && "$bin/cablemeter-cli" export --port "$root/meter" --dir exported 2>export.log)
+(cd "$root" && "$bin/cablemeter-cli" export --port "$root/meter" --dir exported >/dev/null 2>export.log)
 if grep -q "ZNull.ovl" "$root/export.log"; then
     echo "The unpacked cablemeter-cli did not find its screen background:" >&2
     cat "$root/export.log" >&2
