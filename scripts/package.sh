@@ -53,6 +53,12 @@ desktop-file-validate "$root"/usr/share/applications/*.desktop
 echo "== appstreamcli validate"
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 
+echo "== cmake --install under another prefix gives the package's tree"
+cmake --install "$build" --prefix "$root/elsewhere" >/dev/null
+diff <(cd "$root/usr" && find . -type f | sort) <(cd "$root/elsewhere" && find . -type f | sort)
+rm -rf "$root/elsewhere"
+echo "same $(cd "$root/usr" && find . -type f | wc -l) files"
+
 echo "== the unpacked programs against the unpacked demo meter"
 bin="$root/usr/bin"
 for program in cablemeter cablemeter-cli cablemeter-sim; do
