@@ -143,8 +143,7 @@ void RecordCatalogue::List1_Click()
 
 QImage RecordCatalogue::loadBackground()
 {
-    const QString path = m_programFolder + QLatin1Char('/') + QLatin1String(kBackgroundFileName);
-    const BackgroundPicture background = loadBackgroundPicture(path);
+    const BackgroundPicture background = findBackgroundPicture(m_programFolder);
     if (background.image.isNull() && !m_backgroundReported) {
         m_backgroundReported = true;
         m_controls.reportError(QStringLiteral("Background picture missing"),

@@ -24,10 +24,10 @@ public:
     static constexpr int kListKindEntries = 101;
     static constexpr int kListSlotEntries = 61;
     static constexpr int kProgressMaximum = 100;
-    static constexpr char kBackgroundFileName[] = "ZNull.ovl";
 
     // catalogueFilePath: where "MeterDat.dat" goes (relative: the current directory).
-    // programFolder: where "ZNull.ovl" is looked up.
+    // programFolder: the program's own folder, where "ZNull.ovl" is looked up first (then in the
+    // installed data folder beside it).
     RecordCatalogue(WindowControls& controls, PageReader& reader, Picture& picture,
                     QString catalogueFilePath = QString::fromLatin1(kCatalogueFileName),
                     QString programFolder = QCoreApplication::applicationDirPath(),

@@ -22,12 +22,12 @@ namespace {
 
 const QStringList kPictureFormats = {QStringLiteral("png"), QStringLiteral("bmp")};
 
-// The window's background, from the program's folder; a plain picture (and a warning) without it.
+// The window's background, found as the window finds it; a plain picture (and a warning) without
+// it.
 QImage screenBackground()
 {
     const BackgroundPicture background =
-        loadBackgroundPicture(QDir(QCoreApplication::applicationDirPath())
-                                  .filePath(QLatin1String(RecordCatalogue::kBackgroundFileName)));
+        findBackgroundPicture(QCoreApplication::applicationDirPath());
     if (background.image.isNull())
         printProblem(background.error + QStringLiteral("\nScreens are drawn on a plain picture."));
     return background.image;

@@ -2,6 +2,7 @@
 //
 //   cablemeter-sim [--image FILE] [--pacing unpaced|uart|usb] [--fault FAULT] [--link PATH]
 //   cablemeter-sim --write-demo FILE
+//   cablemeter-sim --version
 //
 // The first line on stdout is the device to open in the program; requests and beeps are logged to
 // stderr. Runs until SIGINT or SIGTERM.
@@ -67,10 +68,12 @@ int main(int argc, char* argv[])
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("cablemeter-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CABLEMETER_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Plays the cable meter on a pseudo-terminal."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption imageOption(
         QStringLiteral("image"), QStringLiteral("Flash image to serve (default: the demo image)."),
         QStringLiteral("FILE"));

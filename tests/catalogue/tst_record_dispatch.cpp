@@ -68,6 +68,8 @@ private slots:
 
     void clickWithoutSelectionChangesNothing();
     void backgroundIsLoadedByContent();
+    void backgroundIsFoundBesideTheProgramThenInItsDataFolder_data();
+    void backgroundIsFoundBesideTheProgramThenInItsDataFolder();
     void missingBackgroundIsReportedOnceAndScreenStillDrawn();
     void backgroundThatIsNotAPictureIsReported();
     void failingRendererIsReportedOnce();
@@ -99,6 +101,7 @@ void RecordDispatchTest::init()
         m_dir.filePath(QStringLiteral("program")), recordingRenderers());
     QDir program(m_dir.filePath(QStringLiteral("program")));
     QVERIFY(program.removeRecursively() && program.mkpath(QStringLiteral(".")));
+    QVERIFY(QDir(m_dir.filePath(QStringLiteral("share"))).removeRecursively());
 }
 
 void RecordDispatchTest::listTwoRecords(int secondKind)
@@ -231,6 +234,42 @@ void RecordDispatchTest::backgroundIsLoadedByContent()
     QVERIFY(m_controls.errors.isEmpty());
 }
 
+void RecordDispatchTest::backgroundIsFoundBesideTheProgramThenInItsDataFolder_data()
+{
+    // A build-tree program has the picture beside it; an installed one in ../share/cablemeter.
+    QTest::addColumn<bool>("besideProgram");
+    QTest::addColumn<bool>("inDataFolder");
+    QTest::addColumn<QColor>("drawnOn");
+    const QColor beside(10, 200, 30);
+    const QColor installed(200, 10, 30);
+    QTest::newRow("build tree") << true << false << beside;
+    QTest::newRow("installed") << false << true << installed;
+    QTest::newRow("both: the program's own folder wins") << true << true << beside;
+}
+
+void RecordDispatchTest::backgroundIsFoundBesideTheProgramThenInItsDataFolder()
+{
+    QFETCH(bool, besideProgram);
+    QFETCH(bool, inDataFolder);
+    QFETCH(QColor, drawnOn);
+    QDir dataFolder(m_dir.filePath(QStringLiteral("share/cablemeter")));
+    QVERIFY(dataFolder.mkpath(QStringLiteral(".")));
+    QImage background(Picture::kWidth, Picture::kHeight, QImage::Format_RGB32);
+    background.fill(QColor(10, 200, 30));
+    if (besideProgram)
+        QVERIFY(background.save(m_dir.filePath(QStringLiteral("program/ZNull.ovl")), "BMP"));
+    background.fill(QColor(200, 10, 30));
+    if (inDataFolder)
+        QVERIFY(background.save(dataFolder.filePath(QStringLiteral("ZNull.ovl")), "BMP"));
+    listTwoRecords(6);
+
+    m_catalogue->List1_Click();
+
+    QCOMPARE(m_picture.backgrounds.size(), 1);
+    QCOMPARE(m_picture.backgrounds.first().pixelColor(100, 100), drawnOn);
+    QVERIFY(m_controls.errors.isEmpty());
+}
+
 void RecordDispatchTest::missingBackgroundIsReportedOnceAndScreenStillDrawn()
 {
     listTwoRecords(9);
@@ -243,8 +282,11 @@ void RecordDispatchTest::missingBackgroundIsReportedOnceAndScreenStillDrawn()
     QVERIFY(m_picture.backgrounds[0].isNull());
     QVERIFY(m_picture.backgrounds[1].isNull());
     QCOMPARE(m_controls.errors.size(), 1);
+    // The message names both places the picture was looked for.
     const QString message = m_controls.errors.first().message;
     QVERIFY2(message.contains(m_dir.filePath(QStringLiteral("program/ZNull.ovl"))),
+             qPrintable(message));
+    QVERIFY2(message.contains(m_dir.filePath(QStringLiteral("share/cablemeter/ZNull.ovl"))),
              qPrintable(message));
 }
 
