@@ -30,7 +30,7 @@ ListedPortDiscovery::ListedPortDiscovery(const QString& listText)
 {
     if (listText.trimmed() == kNoPorts)
         return;
-    for (const QString& entry : listText.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    for (const QString& entry : listText.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         QStringList fields = entry.split(QLatin1Char('|'));
         if (fields.size() > FieldCount)
             continue;

@@ -31,8 +31,10 @@ class PortDiscovery {
 public:
     // Test aid: when this variable is set, the program takes its serial ports (consoles included)
     // from it and never looks at the computer's own. The value is a list of entries separated by
-    // ";", each "DEVICE|KIND|BY-ID NAME|DESCRIPTION|console" with KIND one of usb, acm, uart;
+    // ",", each "DEVICE|KIND|BY-ID NAME|DESCRIPTION|console" with KIND one of usb, acm, uart;
     // fields may be empty and trailing ones left off. An empty value or "none" means no ports.
+    // Example: "/dev/ttyUSB0|usb|usb-FTDI_FT232R_USB_UART_A1-if00-port0|FT232R USB UART,
+    // /dev/ttyS0|uart|||console" (one line).
     static constexpr char kInjectedPortsVariable[] = "CABLEMETER_TEST_PORTS";
 
     virtual ~PortDiscovery() = default;
