@@ -48,7 +48,9 @@ void listFoundPorts(const PortMap& ports)
     for (const FoundPort& port : ports.reachablePorts()) {
         const int number = ports.portNumberOf(port.device);
         printLine(portColumns(port) + (number > 0 ? QStringLiteral("  = COM%1").arg(number)
-                                                  : QStringLiteral("  no COM number leads to it")));
+                                                  : QStringLiteral("  no COM number leads to it "
+                                                                   "(CABLEMETER_COM<n>=%1 maps it)")
+                                                        .arg(port.device)));
     }
     if (ports.consoles().isEmpty())
         return;
