@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+
 #ifndef Q_OS_WIN
 #include <grp.h>
 #include <sys/stat.h>
@@ -212,6 +214,13 @@ QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult
     const QString consoles = consolesNote(ports);
     if (!consoles.isEmpty())
         paragraphs << consoles;
+    // The system probes a main-board UART by opening it, which only members of its group may.
+    const bool uartFound =
+        std::any_of(ports.reachablePorts().begin(), ports.reachablePorts().end(),
+                    [](const FoundPort& port) { return port.kind == PortKind::Uart; });
+    if (!uartFound)
+        paragraphs << QStringLiteral("Serial ports on the main board (/dev/ttyS*) are found only "
+                                     "when your user is in the group \"dialout\".");
     paragraphs << (found == 0 ? QStringLiteral("Plug in the meter's USB serial adapter, then %1.")
                                     .arg(retryAdvice)
                               : QStringLiteral("Choose the port of the meter's adapter (or plug "

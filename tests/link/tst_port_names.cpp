@@ -209,6 +209,7 @@ private slots:
         QTest::newRow("no ports at all")
             << "none" << QStringList() << 1 << notFound << noSuchFile << kPressOpen
             << QStringList{"Cannot open COM1: no serial port was found on this computer.",
+                           "found only when your user is in the group \"dialout\"",
                            "Plug in the meter's USB serial adapter, then press Open."}
             << QStringList{"/dev/ttyS0", "leads to"};
         QTest::newRow("only the console")
@@ -229,7 +230,7 @@ private slots:
             << "Input/output error" << kPressOpen
             << QStringList{"Cannot open COM1 (/dev/ttyS1): Input/output error.",
                            "/dev/ttyS1 may have no serial hardware behind it"}
-            << QStringList();
+            << QStringList{"dialout"};
         QTest::newRow("variable names a missing device")
             << kWorkbench << QStringList{"2=/dev/ttyUSB9"} << 2 << notFound << noSuchFile
             << kPressOpen
