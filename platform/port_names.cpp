@@ -28,12 +28,15 @@ QString indentedList(const QString& heading, const QStringList& lines)
     return heading + kListIndent + lines.join(kListIndent);
 }
 
-bool leadsToSameDevice(const PortMap& ports, const QString& device, const FoundPort& port)
+// Whether two device names lead to the same port (a by-id link and its node, say).
+bool isSameDevice(const PortMap& ports, const QString& device, const QString& other)
 {
-    if (device.isEmpty())
+    if (device.isEmpty() || other.isEmpty())
         return false;
-    const std::optional<FoundPort> found = ports.portAt(device);
-    return found ? *found == port : device == port.device;
+    if (device == other)
+        return true;
+    const std::optional<FoundPort> port = ports.portAt(device);
+    return port && port == ports.portAt(other);
 }
 
 #ifdef Q_OS_WIN
@@ -67,7 +70,7 @@ QStringList portLines(const PortMap& ports, int portNumber, const QString& excep
 {
     QStringList lines;
     for (const FoundPort& port : ports.reachablePorts()) {
-        if (!leadsToSameDevice(ports, exceptDevice, port))
+        if (!isSameDevice(ports, port.device, exceptDevice))
             lines << portLine(ports, port, portNumber, reachedSuffix);
     }
     return lines;
@@ -98,9 +101,11 @@ QString heldPortAdvice(const PortMap& ports, int portNumber, const OpenResult& r
         .arg(ports.displayName(portNumber), result.systemReason, comName(portNumber), retryAdvice);
 }
 
-QString otherPortsTail(const QStringList& lines, const QString& retryAdvice)
+QString otherPortsTail(const PortMap& ports, const QStringList& lines, const QString& retryAdvice)
 {
-    const bool someAboveCom4 = lines.join(QString()).contains(QStringLiteral("above COM4"));
+    const bool someAboveCom4 = std::any_of(
+        ports.reachablePorts().begin(), ports.reachablePorts().end(),
+        [](const FoundPort& port) { return windowsPortNumber(port.device) > kPortCount; });
     QString text = indentedList(QStringLiteral("Other serial ports on this computer:"), lines);
     if (someAboveCom4)
         text += kParagraphBreak + kRenumberAdvice;
@@ -121,15 +126,9 @@ QString owningGroup(const QString& device)
     return {};
 }
 
-// A found port and which COM number leads to it; one that none leads to gets the variable that
-// would make it COMn.
-QString portLine(const PortMap& ports, const FoundPort& port, int portNumber,
-                 const QString& reachedSuffix)
+// A port found that none of COM1 to COM4 leads to, and the variable that makes it COMn.
+QString unreachedPortLine(const FoundPort& port, int portNumber)
 {
-    const int number = ports.portNumberOf(port.device);
-    if (number > 0)
-        return QStringLiteral("%1 leads to %2%3")
-            .arg(comName(number), PortMap::portText(port), reachedSuffix);
     return QStringLiteral("%1: no COM number leads to it; start the program with %2=%3 to "
                           "reach it as %4")
         .arg(PortMap::portText(port), PortMap::overrideVariable(portNumber), port.device,
@@ -144,23 +143,20 @@ QStringList portLines(const PortMap& ports, int portNumber, const QString& excep
     QStringList lines;
     for (int number = 1; number <= kPortCount; ++number) {
         const QString device = ports.deviceFor(number);
-        if (device.isEmpty() || (!exceptDevice.isEmpty() && number == portNumber))
+        if (device.isEmpty() || isSameDevice(ports, device, exceptDevice))
             continue;
         const std::optional<FoundPort> port = ports.portAt(device);
-        if (port && leadsToSameDevice(ports, exceptDevice, *port))
-            continue;
-        if (!port && device == exceptDevice)
-            continue;
         if (ports.isOverridden(number) || !port)
             lines << QStringLiteral("%1 leads to %2 (named by %3)%4")
                          .arg(comName(number), device, PortMap::overrideVariable(number),
                               reachedSuffix);
         else
-            lines << portLine(ports, *port, portNumber, reachedSuffix);
+            lines << QStringLiteral("%1 leads to %2%3")
+                         .arg(comName(number), PortMap::portText(*port), reachedSuffix);
     }
     for (const FoundPort& port : ports.reachablePorts()) {
-        if (ports.portNumberOf(port.device) == 0 && !leadsToSameDevice(ports, exceptDevice, port))
-            lines << portLine(ports, port, portNumber, reachedSuffix);
+        if (ports.portNumberOf(port.device) == 0 && !isSameDevice(ports, port.device, exceptDevice))
+            lines << unreachedPortLine(port, portNumber);
     }
     return lines;
 }
@@ -253,7 +249,7 @@ QString heldPortAdvice(const PortMap& ports, int portNumber, const OpenResult& r
     return text;
 }
 
-QString otherPortsTail(const QStringList& lines, const QString& retryAdvice)
+QString otherPortsTail(const PortMap&, const QStringList& lines, const QString& retryAdvice)
 {
     return indentedList(QStringLiteral("Other serial ports on this computer:"), lines) +
            kParagraphBreak +
@@ -320,7 +316,7 @@ QString describeOtherPorts(const PortMap& ports, int portNumber, const QString& 
         return QStringLiteral("No other serial port was found on this computer: check the cable "
                               "between the meter and this port, then %1.")
             .arg(retryAdvice);
-    return otherPortsTail(lines, retryAdvice);
+    return otherPortsTail(ports, lines, retryAdvice);
 }
 
 QString describeOtherPorts(int portNumber, const QString& retryAdvice)

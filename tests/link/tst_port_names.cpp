@@ -348,6 +348,11 @@ private slots:
             << QStringList{"/dev/ttyUSB0 (FT232R USB UART): no COM number leads to it; start "
                            "the program with CABLEMETER_COM1=/dev/ttyUSB0"}
             << QStringList{"/dev/pts/7"};
+        QTest::newRow("a variable sends COM1 to the adapter COM2 leads to")
+            << "/dev/ttyUSB0|usb|usb-A|FT232R USB UART,/dev/ttyUSB1|usb|usb-B|CP2102"
+            << QStringList{"1=/dev/serial/by-id/usb-B"} << 1
+            << QStringList{"/dev/ttyUSB0 (FT232R USB UART): no COM number leads to it"}
+            << QStringList{"COM2", "CP2102"};
         QTest::newRow("from the last port back to the first")
             << kWorkbench << QStringList() << 3
             << QStringList{"COM1 leads to /dev/ttyUSB0 (FT232R USB UART): try it",
