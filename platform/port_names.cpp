@@ -1,5 +1,7 @@
 #include "platform/port_names.h"
 
+#include "platform/port_holders.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
@@ -239,6 +241,9 @@ QString heldPortAdvice(const PortMap& ports, int portNumber, const OpenResult& r
                                "Add yourself to that group with\n  sudo usermod -aG %2 $USER\n"
                                "then log out and in again, and %3.")
                     .arg(device, group, retryAdvice);
+    } else if (const QStringList holders = programsHolding(device); !holders.isEmpty()) {
+        text += QStringLiteral("\n\n%1 is held by %2. Close it, then %3.")
+                    .arg(device, holders.join(QStringLiteral(", ")), retryAdvice);
     } else {
         text += QStringLiteral("\n\nAnother program holds %1 (for example ModemManager, brltty, a "
                                "terminal program such as minicom or screen, or another copy of "

@@ -2,6 +2,7 @@
 // are named to the user, and what the user is told when a port will not open or the meter is
 // silent. The ports are given as a list, as the test variable gives them to the program.
 #include "platform/port_discovery.h"
+#include "platform/port_holders.h"
 #include "platform/port_names.h"
 #include "platform/system_port_discovery.h"
 
@@ -293,6 +294,40 @@ private slots:
                  qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("Your user may not use %1").arg(device)),
                  qPrintable(text));
+    }
+
+    void programsHoldingADeviceAreNamed()
+    {
+        // A process table as /proc shows it: each process's open files are links under fd/.
+        QTemporaryDir folder;
+        const QDir root(folder.path());
+        const QString device = root.filePath(QStringLiteral("ttyUSB0"));
+        const QString otherFile = root.filePath(QStringLiteral("other"));
+        for (const QString& path : {device, otherFile}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const auto addProcess = [&](const QString& id, const QString& name,
+                                    const QStringList& openFiles) {
+            QVERIFY(root.mkpath(id + QStringLiteral("/fd")));
+            for (int fd = 0; fd < openFiles.size(); ++fd)
+                QVERIFY(QFile::link(openFiles[fd],
+                                    root.filePath(QStringLiteral("%1/fd/%2").arg(id).arg(fd))));
+            if (name.isEmpty())
+                return;
+            QFile comm(root.filePath(id + QStringLiteral("/comm")));
+            QVERIFY(comm.open(QIODevice::WriteOnly));
+            comm.write(name.toLocal8Bit() + '\n');
+        };
+        addProcess(QStringLiteral("4711"), QStringLiteral("minicom"), {otherFile, device});
+        addProcess(QStringLiteral("812"), QStringLiteral("bash"), {otherFile});
+        addProcess(QStringLiteral("99"), QString(), {device});
+        addProcess(QStringLiteral("self"), QStringLiteral("cablemeter"), {device});
+
+        QCOMPARE(programsHolding(device, folder.path()),
+                 (QStringList{"minicom (process 4711)", "a program (process 99)"}));
+        QCOMPARE(programsHolding(otherFile + QStringLiteral("-gone"), folder.path()),
+                 QStringList());
     }
 
     void noDeviceIsNotOpened()
