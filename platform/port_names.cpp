@@ -213,10 +213,7 @@ QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult
     if (!consoles.isEmpty())
         paragraphs << consoles;
     // The system probes a main-board UART by opening it, which only members of its group may.
-    const bool uartFound =
-        std::any_of(ports.reachablePorts().begin(), ports.reachablePorts().end(),
-                    [](const FoundPort& port) { return port.kind == PortKind::Uart; });
-    if (!uartFound)
+    if (found == 0)
         paragraphs << QStringLiteral("Serial ports on the main board (/dev/ttyS*) are found only "
                                      "when your user is in the group \"dialout\".");
     paragraphs << (found == 0 ? QStringLiteral("Plug in the meter's USB serial adapter, then %1.")

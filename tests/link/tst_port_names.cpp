@@ -213,6 +213,13 @@ private slots:
                            "found only when your user is in the group \"dialout\"",
                            "Plug in the meter's USB serial adapter, then press Open."}
             << QStringList{"/dev/ttyS0", "leads to"};
+        QTest::newRow("one adapter, COM2 chosen")
+            << "/dev/ttyUSB0|usb|usb-A|FT232R USB UART" << QStringList() << 2 << notFound
+            << noSuchFile << kPressOpen
+            << QStringList{"Cannot open COM2: only 1 serial port was found, so COM2 leads to "
+                           "none.",
+                           "COM1 leads to /dev/ttyUSB0 (FT232R USB UART)"}
+            << QStringList{"dialout", "Left out"};
         QTest::newRow("only the console")
             << "/dev/ttyS0|uart|||console" << QStringList() << 1 << notFound << noSuchFile
             << kPressOpen
