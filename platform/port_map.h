@@ -17,8 +17,9 @@ inline constexpr int kPortCount = 4;
 // Which device each of COM1 to COM4 leads to. On Windows COMn is the system's own COMn. Elsewhere
 // COMn leads to the n-th serial port found: USB and ACM adapters first, in the order of their
 // /dev/serial/by-id names so each adapter keeps its number, then UARTs; consoles are left out.
-// CABLEMETER_COM<n>=DEVICE sends COMn to DEVICE instead. The ports are looked for only when a
-// question needs them, so a port sent elsewhere by its variable costs no search.
+// CABLEMETER_COM<n>=DEVICE sends COMn to DEVICE instead (Windows has COM numbers of its own and
+// reads no such variable). The ports are looked for only when a question needs them, so a port
+// sent elsewhere by its variable costs no search.
 class PortMap {
 public:
     using Discover = std::function<QList<FoundPort>()>;
