@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/indicator_shape.h"
+#include "app/record_list.h"
 #include "app/screen_view.h"
 #include "app/twips.h"
 #include "platform/port_names.h"
@@ -12,7 +13,6 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -103,7 +103,7 @@ void MainWindow::buildPortFrame()
 void MainWindow::buildRecordFrame()
 {
     m_recordFrame = placeFrame(this, "Frame2", "ReadFiles", twipsRect(120, 960, 5055, 3855));
-    m_recordList = place<QListWidget>(m_recordFrame, "List1", twipsRect(120, 240, 4815, 2940));
+    m_recordList = place<RecordList>(m_recordFrame, "List1", twipsRect(120, 240, 4815, 2940));
     m_recordList->setSelectionMode(QAbstractItemView::SingleSelection);
     // The lines are laid out in fixed-width fields: a fixed-pitch font shows them as columns.
     m_recordList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -134,6 +134,7 @@ void MainWindow::connectControls()
         if (row >= 0)
             emit listLineClicked(row);
     });
+    connect(m_recordList, &RecordList::lineChosen, this, &MainWindow::listLineClicked);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -195,8 +196,7 @@ QString MainWindow::listLine(int row) const
 
 int MainWindow::selectedListLine() const
 {
-    const QList<QListWidgetItem*> selected = m_recordList->selectedItems();
-    return selected.isEmpty() ? -1 : m_recordList->row(selected.first());
+    return m_recordList->selectedLine();
 }
 
 QString MainWindow::portSelectorText() const

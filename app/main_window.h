@@ -11,13 +11,13 @@ class QComboBox;
 class QGroupBox;
 class QImage;
 class QLineEdit;
-class QListWidget;
 class QProgressBar;
 class QPushButton;
 
 namespace cablemeter {
 
 class IndicatorShape;
+class RecordList;
 class ScreenView;
 
 // The program's one window, "Form1": the port frame, the record frame with the list and the
@@ -57,13 +57,14 @@ public slots:
     void showPicture(const QImage& picture);
 
 signals:
-    void openRequested();          // Open (Command1)
-    void closeRequested();         // Close (Command2)
-    void beepRequested();          // Beep (Command4)
-    void readRequested();          // Read (Command7)
-    void listLineClicked(int row); // a click on List1 that leaves a line selected
-    void saveAsRequested();        // Save As (Command6)
-    void quitRequested();          // Quit (Command3) or the window closed by its frame
+    void openRequested();  // Open (Command1)
+    void closeRequested(); // Close (Command2)
+    void beepRequested();  // Beep (Command4)
+    void readRequested();  // Read (Command7)
+    // A click on List1 that leaves a line selected, or a navigation key that selects another.
+    void listLineClicked(int row);
+    void saveAsRequested(); // Save As (Command6)
+    void quitRequested();   // Quit (Command3) or the window closed by its frame
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -82,7 +83,7 @@ private:
     QPushButton* m_beepButton = nullptr;
 
     QGroupBox* m_recordFrame = nullptr;
-    QListWidget* m_recordList = nullptr;
+    RecordList* m_recordList = nullptr;
     QPushButton* m_readButton = nullptr;
     QLineEdit* m_statusLine = nullptr;
 

@@ -3,70 +3,78 @@
 #include "cli/command_options.h"
 #include "cli/console_output.h"
 #include "cli/exit_code.h"
-#include "platform/port_names.h"
+#include "platform/port_map.h"
 
 #include <QCommandLineParser>
-#include <QSerialPortInfo>
 
 namespace cablemeter::cli {
 
 namespace {
 
-constexpr int kIdDigits = 4;
 constexpr int kDeviceColumnWidth = 16;
+constexpr int kKindColumnWidth = 4;
 
-QString usbId(bool known, quint16 id)
+QString kindName(PortKind kind)
 {
-    return known ? QStringLiteral("%1").arg(id, kIdDigits, 16, QLatin1Char('0'))
-                 : QStringLiteral("----");
-}
-
-// "COM2" when the window's COM2 leads to this device; empty when no COM port does.
-QString windowPortOf(const QString& device)
-{
-    QStringList ports;
-    for (int n = 1; n <= kPortCount; ++n) {
-        if (deviceForPort(n) == device)
-            ports << QStringLiteral("COM%1").arg(n);
+    switch (kind) {
+    case PortKind::Usb:
+        return QStringLiteral("usb");
+    case PortKind::Acm:
+        return QStringLiteral("acm");
+    case PortKind::Uart:
+        break;
     }
-    return ports.join(QLatin1Char(' '));
+    return QStringLiteral("uart");
 }
 
-void listSerialPorts()
+// "  /dev/ttyUSB0      usb   FT232R USB UART  by-id usb-FTDI_...": a port's own columns.
+QString portColumns(const FoundPort& port)
 {
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    printLine(QStringLiteral("Serial ports found:"));
-    if (ports.isEmpty())
+    QString line = QStringLiteral("  %1  %2")
+                       .arg(port.device, -kDeviceColumnWidth)
+                       .arg(kindName(port.kind), -kKindColumnWidth);
+    if (!port.description.isEmpty())
+        line += QStringLiteral("  ") + port.description;
+    if (!port.byIdName.isEmpty())
+        line += QStringLiteral("  by-id ") + port.byIdName;
+    return line;
+}
+
+void listFoundPorts(const PortMap& ports)
+{
+    printLine(QStringLiteral("Serial ports found (USB and ACM adapters first, then UARTs):"));
+    if (ports.reachablePorts().isEmpty())
         printLine(QStringLiteral("  (none)"));
-    for (const QSerialPortInfo& port : ports) {
-        QString line = QStringLiteral("  %1  vendor %2  product %3")
-                           .arg(port.systemLocation(), -kDeviceColumnWidth)
-                           .arg(usbId(port.hasVendorIdentifier(), port.vendorIdentifier()),
-                                usbId(port.hasProductIdentifier(), port.productIdentifier()));
-        const QString description =
-            port.description().isEmpty() ? QStringLiteral("no description") : port.description();
-        line += QStringLiteral("  %1").arg(description);
-        if (!port.manufacturer().isEmpty())
-            line += QStringLiteral(" (%1)").arg(port.manufacturer());
-        const QString windowPort = windowPortOf(port.systemLocation());
-        if (!windowPort.isEmpty())
-            line += QStringLiteral("  = ") + windowPort;
-        printLine(line);
+    for (const FoundPort& port : ports.reachablePorts()) {
+        const int number = ports.portNumberOf(port.device);
+        printLine(portColumns(port) + (number > 0 ? QStringLiteral("  = COM%1").arg(number)
+                                                  : QStringLiteral("  no COM number leads to it "
+                                                                   "(CABLEMETER_COM<n>=%1 maps it)")
+                                                        .arg(port.device)));
     }
+    if (ports.consoles().isEmpty())
+        return;
+    printLine(QStringLiteral("Left out, because the system console runs on them:"));
+    for (const FoundPort& port : ports.consoles())
+        printLine(portColumns(port));
 }
 
-void listWindowPorts()
+void listWindowPorts(const PortMap& ports)
 {
-    printLine(QStringLiteral("The window's ports (CABLEMETER_COM<n>=DEVICE maps COM<n>):"));
+    printLine(QStringLiteral("The window's ports (default: the n-th port found; "
+                             "CABLEMETER_COM<n>=DEVICE maps COM<n> to DEVICE):"));
     for (int n = 1; n <= kPortCount; ++n) {
-        const QString variable = QStringLiteral("CABLEMETER_COM%1").arg(n);
-        const QString origin = !qEnvironmentVariableIsEmpty(variable.toLatin1().constData())
-                                   ? QStringLiteral("from ") + variable
+        const QString origin = ports.isOverridden(n)
+                                   ? QStringLiteral("from ") + PortMap::overrideVariable(n)
                                    : QStringLiteral("default");
-        printLine(QStringLiteral("  COM%1  %2  %3")
-                      .arg(n)
-                      .arg(deviceForPort(n), -kDeviceColumnWidth)
-                      .arg(origin));
+        const QString device = ports.deviceFor(n);
+        const std::optional<FoundPort> port =
+            device.isEmpty() || ports.isOverridden(n) ? std::nullopt : ports.portAt(device);
+        const QString target = device.isEmpty() ? QStringLiteral("(no serial port)")
+                               : port           ? PortMap::portText(*port)
+                                                : device;
+        printLine(
+            QStringLiteral("  COM%1  %2  %3").arg(n).arg(target, -kDeviceColumnWidth).arg(origin));
     }
 }
 
@@ -76,13 +84,14 @@ int PortsCommand::run(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Lists the serial ports found, with their description and USB vendor and product ids,\n"
-        "and the device each of the window's COM1 to COM4 leads to."));
+        "Lists the serial ports found, with their kind, description and /dev/serial/by-id name,\n"
+        "the consoles left out, and the device each of the window's COM1 to COM4 leads to."));
     int exitCode = kExitSuccess;
     if (!parseCommandOptions(parser, QStringLiteral("cablemeter-cli ports"), arguments, exitCode))
         return exitCode;
-    listSerialPorts();
-    listWindowPorts();
+    const PortMap ports = PortMap::current();
+    listFoundPorts(ports);
+    listWindowPorts(ports);
     return kExitSuccess;
 }
 

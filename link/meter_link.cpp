@@ -45,9 +45,11 @@ bool MeterLink::OpenCom()
         m_port.close();
     m_portNumber = portNumberFromSelector(m_controls.portSelectorText());
     m_controls.setPortDescription(currentPortName());
-    const OpenResult result = m_port.open(deviceForPort(m_portNumber));
+    const OpenResult result = openPortNumber(m_port, m_portNumber);
     if (!result.ok()) {
-        m_lastError = describeOpenFailure(m_portNumber, result);
+        // The port is closed now, whatever it was before: the indicator must not say open.
+        m_controls.setIndicatorColour(kPortClosedColour);
+        m_lastError = describeOpenFailure(m_portNumber, result, m_controls.retryAdvice());
         return false;
     }
     m_port.readAll();
@@ -227,7 +229,9 @@ void MeterLink::describeMissingReply(int flashPage)
                                  "port, and not busy measuring; then try again.")
                       .arg(flashPage)
                       .arg(currentPortName())
-                      .arg(double(kReplyTimeout.count()) / 1000.0);
+                      .arg(double(kReplyTimeout.count()) / 1000.0) +
+                  QStringLiteral("\n\n") +
+                  describeOtherPorts(m_portNumber, m_controls.retryAdvice());
 }
 
 void MeterLink::cancel()

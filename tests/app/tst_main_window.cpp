@@ -1,6 +1,15 @@
 #include "app/indicator_shape.h"
 #include "app/main_window.h"
 #include "app/screen_view.h"
+#include "catalogue/catalogue_pages.h"
+#include "catalogue/record_catalogue.h"
+#include "link/meter_link.h"
+#include "platform/port_discovery.h"
+#include "platform/screen_picture.h"
+#include "support/fake_page_reader.h"
+#include "support/fake_serial_port.h"
+
+#include <QApplication>
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -9,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace cablemeter;
@@ -33,11 +43,58 @@ bool isPlain(const QImage& image, const QRect& area)
     return true;
 }
 
+const QColor kRed(255, 0, 0);
+const QColor kCyan(0, 255, 255);
+constexpr int kLevelKind = 3;
+
+// The window wired to the record catalogue over a fake meter, as the program wires them. The
+// meter holds Level records in a few slots; every other slot is empty.
+struct WindowWithRecords {
+    static inline const QList<int> kRecordSlots = {0, 3, 7, 12};
+
+    QTemporaryDir folder;
+    MainWindow window;
+    testing::FakePageReader meter;
+    ScreenPicture picture;
+    RecordCatalogue catalogue{window, meter, picture,
+                              folder.filePath(QStringLiteral("MeterDat.dat")), folder.path()};
+
+    WindowWithRecords()
+    {
+        for (int slot : kRecordSlots)
+            meter.setPage(headerPage(slot), testing::makeHeader(kLevelKind));
+        window.setErrorReporter([](const QString&, const QString&) {});
+        QObject::connect(&window, &MainWindow::readRequested, &window,
+                         [this] { catalogue.Command7_Click(); });
+        QObject::connect(&window, &MainWindow::listLineClicked, &window,
+                         [this] { catalogue.List1_Click(); });
+    }
+
+    QListWidget& list() { return *window.findChild<QListWidget*>(QStringLiteral("List1")); }
+    QWidget& button(const char* name) { return *window.findChild<QPushButton*>(name); }
+
+    // The list lines whose records were drawn, in order: each drawing starts with its slot's
+    // first data page.
+    QList<int> drawnRows() const
+    {
+        QList<int> rows;
+        for (int page : meter.requestedPages()) {
+            for (int row = 0; row < kRecordSlots.size(); ++row) {
+                if (page == dataPage(kRecordSlots[row], 1))
+                    rows << row;
+            }
+        }
+        return rows;
+    }
+    qsizetype pagesRequested() const { return meter.requestedPages().size(); }
+};
+
 } // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
+    void cleanup();
     void captionAndFixedSize();
     void controlGeometry_data();
     void controlGeometry();
@@ -55,7 +112,21 @@ private slots:
     void portSelectorReadsTypedText();
     void portDescriptionIsShownAsTooltip();
     void reportErrorGoesToTheReporterOncePerCall();
+    void navigationKeysDrawTheLineTheyMoveTo_data();
+    void navigationKeysDrawTheLineTheyMoveTo();
+    void focusChangesAndReadDrawNothing();
+    void failedOpenTurnsTheIndicatorRed_data();
+    void failedOpenTurnsTheIndicatorRed();
+
+private:
+    QByteArray m_injectedPorts = qgetenv(PortDiscovery::kInjectedPortsVariable);
 };
+
+void TestMainWindow::cleanup()
+{
+    qputenv(PortDiscovery::kInjectedPortsVariable, m_injectedPorts);
+    qunsetenv("CABLEMETER_COM2");
+}
 
 void TestMainWindow::captionAndFixedSize()
 {
@@ -353,20 +424,34 @@ void TestMainWindow::portSelectorReadsTypedText()
 
 void TestMainWindow::portDescriptionIsShownAsTooltip()
 {
+    qputenv(PortDiscovery::kInjectedPortsVariable,
+            "/dev/ttyS0|uart|||console,/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART");
     MainWindow window;
     const QString description = QStringLiteral("COM1 -> /dev/ttyUSB0");
     window.setPortDescription(description);
     QCOMPARE(control(window, "Combo1")->toolTip(), description);
     QCOMPARE(control(window, "Shape1")->toolTip(), description);
 
-    // Picking another port names its device at once, mapped or not.
-    qputenv("CABLEMETER_COM2", "/dev/ttyUSB0");
+    // Picking another port names its device at once: found, named by its variable, or none.
+    qputenv("CABLEMETER_COM2", "/dev/pts/7");
     auto* selector = qobject_cast<QComboBox*>(control(window, "Combo1"));
     selector->setCurrentIndex(1);
-    QCOMPARE(selector->toolTip(), QStringLiteral("COM2 (/dev/ttyUSB0)"));
+    QCOMPARE(selector->toolTip(), QStringLiteral("COM2 (/dev/pts/7)"));
     selector->setCurrentIndex(3);
-    QCOMPARE(control(window, "Shape1")->toolTip(), QStringLiteral("COM4 (/dev/ttyS3)"));
+    QCOMPARE(control(window, "Shape1")->toolTip(), QStringLiteral("COM4 (no serial port)"));
+    selector->setCurrentIndex(0);
+    QCOMPARE(selector->toolTip(), QStringLiteral("COM1 (/dev/ttyUSB0, FT232R USB UART)"));
+
+    // An adapter plugged in while the program runs is found when the selector changes.
+    qputenv(PortDiscovery::kInjectedPortsVariable, "/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART,"
+                                                   "/dev/ttyACM0|acm|usb-Arduino_B|Arduino Uno");
+    selector->setCurrentIndex(2);
+    QCOMPARE(selector->toolTip(), QStringLiteral("COM3 (no serial port)"));
+    selector->setCurrentIndex(1);
+    QCOMPARE(selector->toolTip(), QStringLiteral("COM2 (/dev/pts/7)"));
     qunsetenv("CABLEMETER_COM2");
+    selector->setCurrentIndex(0);
+    QCOMPARE(selector->toolTip(), QStringLiteral("COM1 (/dev/ttyACM0, Arduino Uno)"));
 }
 
 void TestMainWindow::reportErrorGoesToTheReporterOncePerCall()
@@ -381,6 +466,135 @@ void TestMainWindow::reportErrorGoesToTheReporterOncePerCall()
     QCOMPARE(reported.size(), 2);
     QCOMPARE(reported[0], (QStringList{"Open", "COM2: permission denied"}));
     QCOMPARE(reported[1], (QStringList{"Read", "no answer"}));
+}
+
+void TestMainWindow::navigationKeysDrawTheLineTheyMoveTo_data()
+{
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<QList<int>>("drawn"); // rows drawn after the first line's click
+
+    QTest::newRow("Down") << QList<int>{Qt::Key_Down} << false << QList<int>{1};
+    QTest::newRow("Down, Down, Up")
+        << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up} << false << QList<int>{1, 2, 1};
+    QTest::newRow("End, Home") << QList<int>{Qt::Key_End, Qt::Key_Home} << false
+                               << QList<int>{3, 0};
+    QTest::newRow("Page Down, Page Up")
+        << QList<int>{Qt::Key_PageDown, Qt::Key_PageUp} << false << QList<int>{3, 0};
+    QTest::newRow("Up on the first line moves nowhere")
+        << QList<int>{Qt::Key_Up, Qt::Key_Home} << false << QList<int>();
+    QTest::newRow("End on the last line moves nowhere")
+        << QList<int>{Qt::Key_End, Qt::Key_End, Qt::Key_Down} << false << QList<int>{3};
+    QTest::newRow("busy: the list takes no keys")
+        << QList<int>{Qt::Key_Down, Qt::Key_End} << true << QList<int>();
+}
+
+void TestMainWindow::navigationKeysDrawTheLineTheyMoveTo()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(bool, busy);
+    QFETCH(QList<int>, drawn);
+
+    WindowWithRecords program;
+    program.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.window));
+    program.catalogue.Command7_Click();
+    QCOMPARE(program.window.listCount(), WindowWithRecords::kRecordSlots.size());
+    QListWidget& list = program.list();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(list.item(0)).center());
+    QCOMPARE(program.drawnRows(), QList<int>{0});
+
+    std::optional<BusyScope> busyScope;
+    if (busy)
+        busyScope.emplace(program.window);
+    for (int key : keys)
+        QTest::keyClick(&list, Qt::Key(key));
+    QCOMPARE(program.drawnRows().mid(1), drawn);
+    if (!drawn.isEmpty())
+        QCOMPARE(program.window.selectedListLine(), drawn.last());
+}
+
+void TestMainWindow::focusChangesAndReadDrawNothing()
+{
+    constexpr int kPagesOfRead = kSlotCount;
+    WindowWithRecords program;
+    program.window.show();
+    program.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&program.window));
+    QListWidget& list = program.list();
+
+    // A Read started while the list has the focus refills it and gives the focus back to it.
+    list.setFocus();
+    emit program.window.readRequested();
+    QCOMPARE(program.pagesRequested(), kPagesOfRead);
+    QCOMPARE(QApplication::focusWidget(), &list);
+    QCOMPARE(program.window.listCount(), WindowWithRecords::kRecordSlots.size());
+
+    // A second Read from its button, then Tab from Beep into the list: the list makes a line
+    // current, but nothing is chosen.
+    QTest::mouseClick(&program.button("Command7"), Qt::LeftButton);
+    QCOMPARE(program.pagesRequested(), 2 * kPagesOfRead);
+    program.button("Command4").setFocus();
+    QTest::keyClick(&program.button("Command4"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), &list);
+    QCOMPARE(program.pagesRequested(), 2 * kPagesOfRead);
+    QVERIFY(program.drawnRows().isEmpty());
+
+    // From there the keys choose, and the refocus after each drawing chooses nothing more.
+    QTest::keyClick(&list, Qt::Key_Down);
+    QTest::keyClick(&list, Qt::Key_Down);
+    QCOMPARE(program.drawnRows(), (QList<int>{1, 2}));
+    QCOMPARE(QApplication::focusWidget(), &list);
+}
+
+void TestMainWindow::failedOpenTurnsTheIndicatorRed_data()
+{
+    QTest::addColumn<bool>("openBefore");
+    QTest::addColumn<QString>("selector");
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("closed port, busy adapter")
+        << false << "COM1" << int(OpenFailure::Busy) << "Another program holds /dev/ttyUSB0";
+    QTest::newRow("open port, adapter unplugged")
+        << true << "COM1" << int(OpenFailure::NotFound) << "/dev/ttyUSB0 does not exist";
+    QTest::newRow("open port, no device behind COM3")
+        << true << "COM3" << int(OpenFailure::None) << "only 1 serial port was found";
+}
+
+void TestMainWindow::failedOpenTurnsTheIndicatorRed()
+{
+    QFETCH(bool, openBefore);
+    QFETCH(QString, selector);
+    QFETCH(int, failure);
+    QFETCH(QString, said);
+
+    qputenv(PortDiscovery::kInjectedPortsVariable, "/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART");
+    MainWindow window;
+    QStringList reported;
+    window.setErrorReporter([&](const QString&, const QString& message) { reported << message; });
+    testing::FakeSerialPort port;
+    MeterLink link(port, window);
+    auto* indicator = window.findChild<IndicatorShape*>("Shape1");
+
+    if (openBefore) {
+        link.Command1_Click();
+        QCOMPARE(indicator->colour(), kCyan);
+    }
+    qobject_cast<QComboBox*>(control(window, "Combo1"))->setCurrentText(selector);
+    port.nextOpenResult = {OpenFailure(failure), QStringLiteral("the system's reason")};
+    const qsizetype opensBefore = port.openedDevices.size();
+    link.Command1_Click();
+
+    QCOMPARE(indicator->colour(), kRed);
+    QVERIFY(!port.isOpen());
+    QCOMPARE(reported.size(), 1);
+    QVERIFY2(reported.first().contains(said), qPrintable(reported.first()));
+    QVERIFY2(reported.first().endsWith(QStringLiteral("press Open.")),
+             qPrintable(reported.first()));
+    // A COM number that leads nowhere is never tried on a device.
+    QCOMPARE(port.openedDevices.size() - opensBefore, selector == "COM1" ? 1 : 0);
 }
 
 QTEST_MAIN(TestMainWindow)

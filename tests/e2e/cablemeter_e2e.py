@@ -360,7 +360,9 @@ class Session:
         return self._read_line(simulator.stdout.fileno(), START_SECONDS, "the meter's device")
 
     def start_program(self, device):
-        env = dict(self.env, CABLEMETER_COM1=device)
+        # The program takes its serial ports from a list: it must not probe this computer's.
+        env = dict(self.env, CABLEMETER_COM1=device,
+                   CABLEMETER_TEST_PORTS=self.env.get("CABLEMETER_TEST_PORTS", "none"))
         self.program = subprocess.Popen(
             [os.path.join(self.bin_dir, "cablemeter")], cwd=self.work, env=env,
             stdin=subprocess.DEVNULL, stdout=self._log("program.log"),
