@@ -1,6 +1,9 @@
 #include "catalogue/background_picture.h"
 
+#include "platform/regular_file.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -15,9 +18,16 @@ constexpr char kInstalledDataFolder[] = "../share/cablemeter";
 
 BackgroundPicture loadBackgroundPicture(const QString& path)
 {
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
     BackgroundPicture picture;
+    // Only a plain file is read: a FIFO or a device in its place would block or never end.
+    QFile file;
+    QString reason;
+    if (!openRegularFile(file, path, FileOpening::ReadOnly, reason)) {
+        picture.error = QStringLiteral("Cannot load %1: %2").arg(path, reason);
+        return picture;
+    }
+    QImageReader reader(&file);
+    reader.setDecideFormatFromContent(true);
     picture.image = reader.read();
     if (picture.image.isNull())
         picture.error = QStringLiteral("Cannot load %1: %2").arg(path, reader.errorString());

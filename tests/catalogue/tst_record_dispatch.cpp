@@ -4,6 +4,7 @@
 #include "screens/renderers.h"
 #include "support/fake_page_reader.h"
 #include "support/fake_window_controls.h"
+#include "support/special_files.h"
 
 #include <QColor>
 #include <QDir>
@@ -71,6 +72,7 @@ private slots:
     void backgroundIsFoundBesideTheProgramThenInItsDataFolder_data();
     void backgroundIsFoundBesideTheProgramThenInItsDataFolder();
     void missingBackgroundIsReportedOnceAndScreenStillDrawn();
+    void backgroundThatIsNotAPictureIsReported_data();
     void backgroundThatIsNotAPictureIsReported();
     void failingRendererIsReportedOnce();
 
@@ -290,12 +292,28 @@ void RecordDispatchTest::missingBackgroundIsReportedOnceAndScreenStillDrawn()
              qPrintable(message));
 }
 
+void RecordDispatchTest::backgroundThatIsNotAPictureIsReported_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("text file") << QString();
+    // Neither may block the window or be read without end.
+    QTest::newRow("fifo") << QStringLiteral("fifo");
+    QTest::newRow("link to /dev/zero") << QStringLiteral("link to /dev/zero");
+}
+
 void RecordDispatchTest::backgroundThatIsNotAPictureIsReported()
 {
+    QFETCH(QString, kind);
     QFile file(m_dir.filePath(QStringLiteral("program/ZNull.ovl")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("this is not a picture\n");
-    file.close();
+    if (kind.isEmpty()) {
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("this is not a picture\n");
+        file.close();
+    } else {
+        QString why;
+        if (!cablemeter::testing::makeSpecialFile(kind, file.fileName(), why))
+            QSKIP(qPrintable(why));
+    }
     listTwoRecords(3);
 
     m_catalogue->List1_Click();
