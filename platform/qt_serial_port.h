@@ -35,6 +35,7 @@ private:
     void onErrorOccurred(int error);
 
     QSerialPort* m_port = nullptr;
+    QString m_device; // as given to open(), which may be a symlink to the device
     QTimer* m_quietTimer = nullptr;
     QByteArray m_pending; // received, not yet taken by readAll()
     int m_burstLength = 1;
