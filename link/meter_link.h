@@ -45,7 +45,7 @@ public:
     static constexpr std::chrono::milliseconds kLearningQuiet{30};
     // A reply of the learned length is taken once the line has been quiet for the longest gap seen
     // inside it plus this margin; the next request may go out right then.
-    static constexpr std::chrono::milliseconds kQuietMargin{4};
+    static constexpr std::chrono::milliseconds kQuietMargin{2};
     // How long the link waits for a line that keeps carrying bytes before giving up.
     static constexpr std::chrono::milliseconds kQuietLineDeadline{1500};
     // After a read timed out, a slow meter's late answer may still come: the next read lets it go
