@@ -40,7 +40,7 @@ public:
     }
     QByteArray readAll() override { return std::exchange(pending, {}); }
     void expectBurst(int bytes) override { burstLength = bytes; }
-    qint64 quietMilliseconds() const override { return 1000; }
+    qint64 quietMilliseconds() const override { return quiet; }
     qint64 lastBurstMaxGapMilliseconds() const override { return 0; }
 
     // Bytes arrive and the port raises one communication event for them.
@@ -61,6 +61,7 @@ public:
     QStringList openedDevices;
     OpenResult nextOpenResult;
     int burstLength = 1;
+    qint64 quiet = 1000;           // how long the line has been quiet, as the test wants it
     std::function<void()> onWrite; // runs after every write, e.g. to answer a request
 
 private:
