@@ -86,6 +86,8 @@ bool MeterLink::OpenCom()
     // Another port may lead to another meter: what its replies look like is learned afresh.
     m_baseline = {};
     m_served = {};
+    m_lastReply.clear();
+    m_lastReplyPage = -1;
     m_strayBytes = 0;
     m_settle = kLearningQuiet;
     m_pageRequestsSent = 0;
@@ -263,10 +265,10 @@ bool MeterLink::readPageChecked(int flashPage, PageBuffer& page, bool& departed)
             m_port.readAll();
         }
         m_expectedReplyLength = kPageReplyLength;
-        m_port.expectBurst(kPageReplyLength);
         // Bytes after the last page's reply, just before this request: that page is checked.
         if (!m_port.readAll().isEmpty() && m_served.page >= 0)
             m_served.doubtful = true;
+        m_port.expectBurst(kPageReplyLength);
         m_strayBytes = 0;
         m_replyComplete = false;
         if (!sendPageRequest(flashPage))
@@ -279,7 +281,7 @@ bool MeterLink::readPageChecked(int flashPage, PageBuffer& page, bool& departed)
             return false;
         }
 
-        QString why = departure(burst);
+        QString why = departure(burst, flashPage);
         // Two reads in a row that agree byte for byte outweigh what earlier replies taught: the
         // meter's byte 0 changes from reply to reply, or the meter now answers differently (the
         // page handed out before is then checked again under the new baseline).
@@ -293,6 +295,11 @@ bool MeterLink::readPageChecked(int flashPage, PageBuffer& page, bool& departed)
         if (why.isEmpty()) {
             if (m_baseline.length == 0)
                 learnFrom(burst);
+            m_lastReply = burst.bytes;
+            m_lastReplyPage = flashPage;
+            if (burst.firstByteDelay >= 0 &&
+                (m_baseline.quickestAnswer < 0 || burst.firstByteDelay < m_baseline.quickestAnswer))
+                m_baseline.quickestAnswer = burst.firstByteDelay;
             for (int n = 1; n <= kCarriedPageBytes; ++n)
                 page[std::size_t(n)] = burst.reply[std::size_t(n)];
             return true;
@@ -312,7 +319,7 @@ void MeterLink::learnFrom(const Burst& burst)
     m_baseline.firstByte = quint8(burst.bytes.at(0));
 }
 
-QString MeterLink::departure(const Burst& burst) const
+QString MeterLink::departure(const Burst& burst, int flashPage) const
 {
     if (m_baseline.length == 0)
         return {};
@@ -321,6 +328,16 @@ QString MeterLink::departure(const Burst& burst) const
         return QStringLiteral("were %1 bytes long where this meter sends %2")
             .arg(length)
             .arg(m_baseline.length);
+    const qint64 quickest = m_baseline.quickestAnswer;
+    if (quickest >= kShortestJudgedAnswer.count() && burst.firstByteDelay >= 0 &&
+        burst.firstByteDelay * 2 < quickest)
+        return QStringLiteral("began %1 ms after the request, sooner than this meter answers "
+                              "(%2 ms): they answered earlier requests")
+            .arg(double(burst.firstByteDelay) / 1000.0, 0, 'f', 1)
+            .arg(double(quickest) / 1000.0, 0, 'f', 1);
+    if (quickest >= kShortestJudgedAnswer.count() && burst.firstByteDelay > 2 * quickest &&
+        flashPage != m_lastReplyPage && burst.bytes == m_lastReply)
+        return QStringLiteral("repeated the reply to page %1, late").arg(m_lastReplyPage);
     const int firstByte = quint8(burst.bytes.at(0));
     if (m_baseline.firstByte != ReplyBaseline::kUnchecked && firstByte != m_baseline.firstByte)
         return QStringLiteral("began with %1 where this meter's replies begin with %2")
@@ -399,6 +416,7 @@ MeterLink::WaitEnd MeterLink::collectBurst(Burst& burst)
     timeout.start(kReplyTimeout);
     WaitEnd end = runWaitLoop(loop);
     m_quietCheck->stop();
+    burst.firstByteDelay = m_port.firstByteDelayMicroseconds();
     m_burst = nullptr;
     if (end == WaitEnd::Done && !m_burstDone)
         end = burst.complete ? WaitEnd::NeverQuiet : WaitEnd::TimedOut;

@@ -43,6 +43,11 @@ public:
     // a USB adapter's packet gap), so a reply's own tail is learned as part of it; the link also
     // waits this long for a quiet line before reading a page again.
     static constexpr std::chrono::milliseconds kLearningQuiet{30};
+    // A burst that starts in less than half the time this meter has ever taken to answer (when
+    // that is at least this long: a real line's request alone takes 3 ms) answers an earlier
+    // request, not ours: the meter is running one reply behind. Likewise a burst that is the
+    // last reply over again, for another page, starting later than twice that time.
+    static constexpr std::chrono::microseconds kShortestJudgedAnswer{2000};
     // A reply of the learned length is taken once the line has been quiet for the longest gap seen
     // inside it plus this margin; the next request may go out right then.
     static constexpr std::chrono::milliseconds kQuietMargin{2};
@@ -97,7 +102,8 @@ private:
     // Everything that arrived from a page request until the line went quiet.
     struct Burst {
         QByteArray bytes;
-        bool complete = false; // one receive event brought a whole reply
+        bool complete = false;      // one receive event brought a whole reply
+        qint64 firstByteDelay = -1; // microseconds from the request to the first byte
         std::array<std::uint8_t, kReplyStoreSize> reply{}; // the reply store when it completed
     };
     enum class WaitEnd { Done, TimedOut, NeverQuiet, PortLost, Cancelled };
@@ -107,6 +113,7 @@ private:
         static constexpr int kUnchecked = -1;
         int length = 0;             // 0: nothing learned yet
         int firstByte = kUnchecked; // byte 0 while it stays the same
+        qint64 quickestAnswer = -1; // microseconds from a request to its reply, at the least
     };
 
     // The page handed out last, kept to check it again when bytes turned up after its reply.
@@ -130,7 +137,7 @@ private:
     WaitEnd collectBurst(Burst& burst);
     void checkBurstQuiet();
     // Why a burst does not fit what the meter sends, or empty when it does.
-    QString departure(const Burst& burst) const;
+    QString departure(const Burst& burst, int flashPage) const;
     void learnFrom(const Burst& burst);
     void noteArrivedBytes(const QByteArray& bytes);
     // Sets lastError for a read that ended without a usable reply.
@@ -158,6 +165,9 @@ private:
 
     ReplyBaseline m_baseline;
     ServedPage m_served;
+    // The last burst taken as a page's reply, and that page.
+    QByteArray m_lastReply;
+    int m_lastReplyPage = -1;
     qint64 m_strayBytes = 0; // arrived outside any reply since the last page was handed out
     std::chrono::milliseconds m_settle = kLearningQuiet; // quiet needed before the next request
     int m_pageRequestsSent = 0;

@@ -130,6 +130,8 @@ void QtSerialPort::expectBurst(int bytes)
 {
     m_burstLength = qMax(1, bytes);
     m_newBurst = true;
+    m_burstExpectedAt = m_clock.nsecsElapsed();
+    m_firstByteDelay = -1;
 }
 
 qint64 QtSerialPort::quietMilliseconds() const
@@ -144,6 +146,11 @@ qint64 QtSerialPort::lastBurstMaxGapMilliseconds() const
     return m_burstMaxGap;
 }
 
+qint64 QtSerialPort::firstByteDelayMicroseconds() const
+{
+    return m_firstByteDelay;
+}
+
 void QtSerialPort::takeArrivedBytes()
 {
     const QByteArray chunk = m_port->readAll();
@@ -153,6 +160,10 @@ void QtSerialPort::takeArrivedBytes()
     const qint64 gap = m_lastByteAt < 0 ? std::numeric_limits<qint64>::max() : now - m_lastByteAt;
     // The first chunk after a request, or after a quiet line, starts a new burst.
     m_burstMaxGap = m_newBurst || gap > kBurstQuiet.count() ? 0 : qMax(m_burstMaxGap, gap);
+    constexpr qint64 kNanosecondsPerMicrosecond = 1000;
+    if (m_newBurst)
+        m_firstByteDelay =
+            (m_clock.nsecsElapsed() - m_burstExpectedAt) / kNanosecondsPerMicrosecond;
     m_newBurst = false;
     m_lastByteAt = now;
     m_pending.append(chunk);
