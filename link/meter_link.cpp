@@ -154,12 +154,14 @@ void MeterLink::MSComm1_OnComm(int eventCode)
             m_replyComplete = false;
         }
     }
+    const qsizetype burstBytesBefore = m_burst ? m_burst->bytes.size() : 0;
     // Whatever arrived meanwhile is not part of this reply (but it was on the line).
     noteArrivedBytes(input + m_port.readAll());
 
     if (m_burst && m_replyComplete && !m_burst->complete) {
         // Keep the reply now: a later short event must not undo a reply that has completed.
         m_burst->complete = true;
+        m_burst->bytesBeforeReply = burstBytesBefore > 0;
         m_burst->reply = m_replyStore;
         m_sinceComplete.start();
         m_quietCheck->start(0);
@@ -321,6 +323,8 @@ void MeterLink::learnFrom(const Burst& burst)
 
 QString MeterLink::departure(const Burst& burst, int flashPage) const
 {
+    if (burst.bytesBeforeReply)
+        return QStringLiteral("brought bytes before the reply");
     if (m_baseline.length == 0)
         return {};
     const int length = int(burst.bytes.size());

@@ -102,8 +102,9 @@ private:
     // Everything that arrived from a page request until the line went quiet.
     struct Burst {
         QByteArray bytes;
-        bool complete = false;      // one receive event brought a whole reply
-        qint64 firstByteDelay = -1; // microseconds from the request to the first byte
+        bool complete = false;         // one receive event brought a whole reply
+        qint64 firstByteDelay = -1;    // microseconds from the request to the first byte
+        bool bytesBeforeReply = false; // bytes came before the event that brought the reply
         std::array<std::uint8_t, kReplyStoreSize> reply{}; // the reply store when it completed
     };
     enum class WaitEnd { Done, TimedOut, NeverQuiet, PortLost, Cancelled };
