@@ -283,11 +283,12 @@ bool MeterLink::readPageChecked(int flashPage, PageBuffer& page, bool& departed)
             return false;
         }
 
-        QString why = departure(burst, flashPage);
+        const Departure departs = departure(burst, flashPage);
+        QString why = departs.what;
         // Two reads in a row that agree byte for byte outweigh what earlier replies taught: the
         // meter's byte 0 changes from reply to reply, or the meter now answers differently (the
         // page handed out before is then checked again under the new baseline).
-        if (!why.isEmpty() && !previous.bytes.isEmpty() && burst.bytes == previous.bytes) {
+        if (departs.teachable && !previous.bytes.isEmpty() && burst.bytes == previous.bytes) {
             if (burst.bytes.size() == m_baseline.length)
                 m_baseline.firstByte = ReplyBaseline::kUnchecked;
             else
@@ -321,31 +322,33 @@ void MeterLink::learnFrom(const Burst& burst)
     m_baseline.firstByte = quint8(burst.bytes.at(0));
 }
 
-QString MeterLink::departure(const Burst& burst, int flashPage) const
+MeterLink::Departure MeterLink::departure(const Burst& burst, int flashPage) const
 {
     if (burst.bytesBeforeReply)
-        return QStringLiteral("brought bytes before the reply");
+        return {QStringLiteral("brought bytes before the reply")};
     if (m_baseline.length == 0)
         return {};
     const int length = int(burst.bytes.size());
     if (length != m_baseline.length)
-        return QStringLiteral("were %1 bytes long where this meter sends %2")
-            .arg(length)
-            .arg(m_baseline.length);
+        return {QStringLiteral("were %1 bytes long where this meter sends %2")
+                    .arg(length)
+                    .arg(m_baseline.length),
+                true};
     const qint64 quickest = m_baseline.quickestAnswer;
     if (quickest >= kShortestJudgedAnswer.count() && burst.firstByteDelay >= 0 &&
         burst.firstByteDelay * 2 < quickest)
-        return QStringLiteral("began %1 ms after the request, sooner than this meter answers "
-                              "(%2 ms): they answered earlier requests")
-            .arg(double(burst.firstByteDelay) / 1000.0, 0, 'f', 1)
-            .arg(double(quickest) / 1000.0, 0, 'f', 1);
+        return {QStringLiteral("began %1 ms after the request, sooner than this meter answers "
+                               "(%2 ms): they answered earlier requests")
+                    .arg(double(burst.firstByteDelay) / 1000.0, 0, 'f', 1)
+                    .arg(double(quickest) / 1000.0, 0, 'f', 1)};
     if (quickest >= kShortestJudgedAnswer.count() && burst.firstByteDelay > 2 * quickest &&
         flashPage != m_lastReplyPage && burst.bytes == m_lastReply)
-        return QStringLiteral("repeated the reply to page %1, late").arg(m_lastReplyPage);
+        return {QStringLiteral("repeated the reply to page %1, late").arg(m_lastReplyPage)};
     const int firstByte = quint8(burst.bytes.at(0));
     if (m_baseline.firstByte != ReplyBaseline::kUnchecked && firstByte != m_baseline.firstByte)
-        return QStringLiteral("began with %1 where this meter's replies begin with %2")
-            .arg(hexByte(firstByte), hexByte(m_baseline.firstByte));
+        return {QStringLiteral("began with %1 where this meter's replies begin with %2")
+                    .arg(hexByte(firstByte), hexByte(m_baseline.firstByte)),
+                true};
     return {};
 }
 

@@ -137,8 +137,14 @@ private:
     // time is up, the port is lost or the read is cancelled.
     WaitEnd collectBurst(Burst& burst);
     void checkBurstQuiet();
-    // Why a burst does not fit what the meter sends, or empty when it does.
-    QString departure(const Burst& burst, int flashPage) const;
+    // How a burst departs from what the meter sends: `what` is empty when it fits. Only a length
+    // or byte 0 of its own may be taught by two agreeing reads; bytes before the reply, an answer
+    // too soon and a late repeat never are.
+    struct Departure {
+        QString what;
+        bool teachable = false;
+    };
+    Departure departure(const Burst& burst, int flashPage) const;
     void learnFrom(const Burst& burst);
     void noteArrivedBytes(const QByteArray& bytes);
     // Sets lastError for a read that ended without a usable reply.
