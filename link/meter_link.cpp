@@ -283,7 +283,7 @@ bool MeterLink::readPageChecked(int flashPage, PageBuffer& page, bool& departed)
             return false;
         }
 
-        const Departure departs = departure(burst, flashPage);
+        const Departure departs = departure(burst, flashPage, read > 1);
         QString why = departs.what;
         // Two reads in a row that agree byte for byte outweigh what earlier replies taught: the
         // meter's byte 0 changes from reply to reply, or the meter now answers differently (the
@@ -322,7 +322,8 @@ void MeterLink::learnFrom(const Burst& burst)
     m_baseline.firstByte = quint8(burst.bytes.at(0));
 }
 
-MeterLink::Departure MeterLink::departure(const Burst& burst, int flashPage) const
+MeterLink::Departure MeterLink::departure(const Burst& burst, int flashPage,
+                                          bool afterQuietLine) const
 {
     if (burst.bytesBeforeReply)
         return {QStringLiteral("brought bytes before the reply")};
@@ -334,7 +335,7 @@ MeterLink::Departure MeterLink::departure(const Burst& burst, int flashPage) con
                     .arg(length)
                     .arg(m_baseline.length),
                 true};
-    const qint64 quickest = m_baseline.quickestAnswer;
+    const qint64 quickest = afterQuietLine ? -1 : m_baseline.quickestAnswer;
     if (quickest >= kShortestJudgedAnswer.count() && burst.firstByteDelay >= 0 &&
         burst.firstByteDelay * 2 < quickest)
         return {QStringLiteral("began %1 ms after the request, sooner than this meter answers "

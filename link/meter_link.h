@@ -46,7 +46,8 @@ public:
     // A burst that starts in less than half the time this meter has ever taken to answer (when
     // that is at least this long: a real line's request alone takes 3 ms) answers an earlier
     // request, not ours: the meter is running one reply behind. Likewise a burst that is the
-    // last reply over again, for another page, starting later than twice that time.
+    // last reply over again, for another page, starting later than twice that time. A page read
+    // again after a quiet line is not judged by its timing (and teaches the quickest answer).
     static constexpr std::chrono::microseconds kShortestJudgedAnswer{2000};
     // A reply of the learned length is taken once the line has been quiet for the longest gap seen
     // inside it plus this margin; the next request may go out right then.
@@ -144,7 +145,9 @@ private:
         QString what;
         bool teachable = false;
     };
-    Departure departure(const Burst& burst, int flashPage) const;
+    // `afterQuietLine`: the request went out after the line had been quiet for kLearningQuiet, so
+    // no answer to an earlier request can be on its way and the burst's timing is not judged.
+    Departure departure(const Burst& burst, int flashPage, bool afterQuietLine) const;
     void learnFrom(const Burst& burst);
     void noteArrivedBytes(const QByteArray& bytes);
     // Sets lastError for a read that ended without a usable reply.

@@ -93,6 +93,7 @@ private slots:
         QTest::newRow("unpaced") << int(Pacing::Unpaced);
         QTest::newRow("uart: a few bytes at a time") << int(Pacing::Uart);
         QTest::newRow("usb: 16 ms packets") << int(Pacing::Usb);
+        QTest::newRow("usb in low-latency mode: 1 ms packets") << int(Pacing::UsbLowLatency);
     }
     void pagesArriveWhateverTheAdapter()
     {

@@ -386,6 +386,8 @@ void MeterSimulatorTest::pacingShapesTheWrites_data()
     QTest::newRow("uart: a few bytes at a time") << Pacing::Uart << 4 << kReplyLength / 4;
     // A 16 ms USB packet holds about 31 bytes.
     QTest::newRow("usb: packets") << Pacing::Usb << 40 << 8;
+    // A 1 ms packet holds about 2 bytes.
+    QTest::newRow("usb in low-latency mode") << Pacing::UsbLowLatency << 3 << kReplyLength / 3;
 }
 
 void MeterSimulatorTest::pacingShapesTheWrites()
