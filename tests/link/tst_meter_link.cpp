@@ -316,6 +316,10 @@ private slots:
         QTest::newRow("the page read again came back different: reported")
             << "stray after, page changed" << false << QList<int>{560}
             << "page 560 (slot 3), read again to check it, came back different";
+        QTest::newRow("an answer sooner than the meter answers: read again")
+            << "too soon once" << true << QList<int>{561, 561, 560} << "";
+        QTest::newRow("the last reply again, late: read again")
+            << "late repeat once" << true << QList<int>{561, 561, 560} << "";
         QTest::newRow("the meter now answers differently: learned anew, last page checked")
             << "new length" << true << QList<int>{561, 561, 560} << "";
     }
@@ -333,8 +337,16 @@ private slots:
         QCOMPARE(link->learnedFirstByte(), 0xFA);
         const PageBuffer page560 = link->pageBuffer();
 
-        answerRequestsBy([meter](int page, int request) {
+        answerRequestsBy([this, meter](int page, int request) {
             QByteArray reply = meterReply(page);
+            const qint64 usualDelay = 5000;
+            port->answerDelay = usualDelay;
+            if (meter == QLatin1String("too soon once") && request == 1)
+                port->answerDelay = 600;
+            if (meter == QLatin1String("late repeat once") && request == 1) {
+                port->answerDelay = 4 * usualDelay;
+                reply = meterReply(560);
+            }
             if (meter == QLatin1String("long once") && request == 1)
                 reply += "xyz";
             if (meter == QLatin1String("always long"))
