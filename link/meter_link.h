@@ -34,6 +34,9 @@ class WindowControls;
 // of a page in a row that agree byte for byte but not with the baseline teach it anew: with the
 // same length, byte 0 is no longer checked (it changes from reply to reply); with another length,
 // both are learned from them (the page handed out before is then checked under the new ones).
+// A burst also departs when bytes came before the event that brought the reply, or when its timing
+// shows it answers an earlier request (see kShortestJudgedAnswer). Limit: bytes that turn up after
+// the last page of an operation are only noticed by the next read, which then checks that page.
 class MeterLink : public QObject, public PageReader {
     Q_OBJECT
 public:
