@@ -265,7 +265,7 @@ private slots:
 
     void garbageIsTakenAsThePage()
     {
-        // The reply's content is not checked: 255 bytes of anything make a page.
+        // Garbage of one length on every reply from the first looks like the meter's own format.
         startMeter(Pacing::Unpaced);
         meter->setFault(ReplyFault::garbage(255));
         QVERIFY(link->ReadFlash(600));
