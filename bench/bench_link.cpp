@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <sys/resource.h>
@@ -46,7 +47,7 @@ double lineSeconds(int bytes)
     return std::chrono::duration<double>(sim::lineTimeOf(bytes)).count();
 }
 
-void measure(sim::Pacing pacing, int reads)
+void measure(sim::Pacing pacing, int reads, bool screens)
 {
     sim::MeterSimulator meter(sim::makeDemoImage(), pacing);
     if (!meter.start()) {
@@ -69,25 +70,30 @@ void measure(sim::Pacing pacing, int reads)
     for (int i = 0; i < reads; ++i)
         failures += link.ReadFlash(513 + i % 400) ? 0 : 1;
     const double perRead = double(wall.nsecsElapsed()) / 1e9 / reads;
-    std::printf("%-8s page read: %6.1f ms, line time %6.1f ms, ratio %.3f (%d reads, %d failed)\n",
+    std::printf("%-15s page read: %6.1f ms, line time %6.1f ms, ratio %.3f (%d reads, %d "
+                "failed, %d requests sent)\n",
                 qPrintable(sim::pacingName(pacing)), perRead * 1e3, pageLine * 1e3,
-                perRead / pageLine, reads, failures);
+                perRead / pageLine, reads, failures, link.pageRequestsSent());
 
     QTemporaryDir folder;
     ScreenPicture picture;
     RecordCatalogue catalogue(controls, link, picture,
                               folder.filePath(QStringLiteral("MeterDat.dat")), folder.path());
     const double cpuBefore = cpuSeconds();
+    const int requestsBefore = link.pageRequestsSent();
     wall.restart();
     catalogue.Command7_Click();
     const double catalogueWall = double(wall.nsecsElapsed()) / 1e9;
     const double catalogueCpu = cpuSeconds() - cpuBefore;
     const double catalogueLine = kSlotCount * pageLine;
-    std::printf("%-8s catalogue: %6.0f ms, line time %6.0f ms, ratio %.3f, CPU %.1f %% of wall, "
-                "%lld lines listed, %lld errors\n",
+    std::printf("%-15s catalogue: %6.0f ms, line time %6.0f ms, ratio %.3f, CPU %.1f %% of wall, "
+                "%lld lines listed, %lld errors, %d requests for %d pages\n",
                 qPrintable(sim::pacingName(pacing)), catalogueWall * 1e3, catalogueLine * 1e3,
                 catalogueWall / catalogueLine, 100.0 * catalogueCpu / catalogueWall,
-                qlonglong(controls.lines.size()), qlonglong(controls.errors.size()));
+                qlonglong(controls.lines.size()), qlonglong(controls.errors.size()),
+                link.pageRequestsSent() - requestsBefore, kSlotCount);
+    if (!screens)
+        return;
 
     // Each screen from click to drawn, against the line time of the pages it reads.
     for (int row = 0; row < controls.listCount(); ++row) {
@@ -100,10 +106,49 @@ void measure(sim::Pacing pacing, int reads)
         catalogue.List1_Click();
         const double clickWall = double(wall.nsecsElapsed()) / 1e9;
         std::printf(
-            "%-8s screen %-5s slot %2d: %6.1f ms, %d page(s) line time %6.1f ms, ratio %.3f\n",
+            "%-15s screen %-5s slot %2d: %6.1f ms, %d page(s) line time %6.1f ms, ratio %.3f\n",
             qPrintable(sim::pacingName(pacing)), qPrintable(controls.lines[row].mid(8, 5)),
             int(catalogue.listSlot()[row]), clickWall * 1e3, pages, pages * pageLine * 1e3,
             clickWall / (pages * pageLine));
+    }
+}
+
+// How long a page read takes to end after cancel() (Quit, Ctrl-C), for each kind of wait.
+void measureCancel()
+{
+    using namespace std::chrono_literals;
+    struct Case {
+        const char* wait;
+        sim::ReplyFault fault;
+        int failedReadsFirst; // reads to fail before the measured one
+        std::chrono::milliseconds cancelAfter;
+    };
+    const Case cases[] = {
+        {"waiting for a reply (meter silent)", sim::ReplyFault::noAnswer(), 0, 300ms},
+        {"pause for a late answer (after a timeout)", sim::ReplyFault::noAnswer(), 1, 200ms},
+        {"quiet-line wait before a request (noise)", sim::ReplyFault::noise(20000), 1, 300ms},
+        {"quiet wait after a reply (noise)", sim::ReplyFault::noise(20000), 0, 600ms},
+    };
+    for (const Case& c : cases) {
+        sim::MeterSimulator meter(sim::makeDemoImage(), sim::Pacing::Uart);
+        meter.setFault(c.fault);
+        if (!meter.start())
+            return;
+        qputenv("CABLEMETER_COM1", meter.devicePath().toLocal8Bit());
+        QtSerialPort port;
+        testing::FakeWindowControls controls;
+        MeterLink link(port, controls);
+        for (int i = 0; i < c.failedReadsFirst; ++i)
+            (void)link.ReadFlash(512);
+        QElapsedTimer sinceCancel;
+        QTimer::singleShot(c.cancelAfter, [&] {
+            sinceCancel.start();
+            link.cancel();
+        });
+        (void)link.ReadFlash(513);
+        std::printf("cancel during %-45s: the read ended %.1f ms after cancel()\n", c.wait,
+                    sinceCancel.isValid() ? double(sinceCancel.nsecsElapsed()) / 1e6 : -1.0);
+        meter.closeLine();
     }
 }
 
@@ -114,8 +159,11 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const int reads = argc > 1 ? std::atoi(argv[1]) : 20;
-    for (sim::Pacing pacing : {sim::Pacing::Unpaced, sim::Pacing::Uart, sim::Pacing::Usb})
-        measure(pacing, reads);
+    const bool screens = !qEnvironmentVariableIsSet("BENCH_NO_SCREENS");
+    for (sim::Pacing pacing :
+         {sim::Pacing::Unpaced, sim::Pacing::Uart, sim::Pacing::Usb, sim::Pacing::UsbLowLatency})
+        measure(pacing, reads, screens);
+    measureCancel();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("peak resident memory of this benchmark: %ld KiB\n", usage.ru_maxrss);

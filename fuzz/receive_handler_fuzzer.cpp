@@ -1,6 +1,7 @@
 // Drives the link's receive handler with arbitrary sequences of communication events, with page
-// reads in between that the port answers from the input, and checks the handler's state after
-// every step.
+// reads in between whose requests (the first and any the link sends again to check) the port
+// answers from the input, and checks the handler's state after every step and each read's result
+// against a model of the reply checks.
 
 #include "fuzz_check.h"
 #include "link/meter_link.h"
@@ -40,6 +41,8 @@ enum class Step {
 // A chunk can be longer than the reply store, so that over-long bursts are tried too.
 constexpr int kLongestChunk = MeterLink::kReplyStoreSize + 75;
 constexpr int kMostAnswerEvents = 6;
+// Requests of one read that get an answer; later ones are met with silence.
+constexpr int kMostAnswers = 6;
 constexpr int kRequestLength = 6;
 constexpr std::uint8_t kNeverWritten = 0;
 constexpr int kPageReplyLength = MeterLink::kPageReplyLength;
@@ -86,18 +89,33 @@ QByteArray expectedRequest(int page)
     return frame.append(char(sum & 0xFF));
 }
 
-// The reply a read must return: the first burst that brings a whole reply in one received-data
-// event, unless the device went away before it. None: the read must fail.
-std::optional<QByteArray> expectedReply(const std::vector<PortEvent>& answer)
+// The reply an answer may give: its first event brings a whole reply with the received-data
+// code (bytes before it spoil the answer). None: this answer cannot give a page.
+std::optional<QByteArray> replyOf(const std::vector<PortEvent>& answer)
 {
+    if (answer.empty() || answer.front().deviceLost ||
+        answer.front().code != SerialPort::kReceivedData ||
+        answer.front().bytes.size() < kPageReplyLength)
+        return std::nullopt;
+    return answer.front().bytes;
+}
+
+// Everything the answer put on the line, until the device went away.
+QByteArray lineBytesOf(const std::vector<PortEvent>& answer)
+{
+    QByteArray bytes;
     for (const PortEvent& event : answer) {
         if (event.deviceLost)
-            return std::nullopt;
-        if (event.code == SerialPort::kReceivedData && event.bytes.size() >= kPageReplyLength)
-            return event.bytes;
+            break;
+        bytes += event.bytes;
     }
-    return std::nullopt;
+    return bytes;
 }
+
+struct Answer {
+    int page = 0;
+    std::vector<PortEvent> events;
+};
 
 void checkLinkState(const MeterLink& link)
 {
@@ -124,22 +142,29 @@ public:
     {
         while (input.remaining_bytes() > 0) {
             switch (input.ConsumeEnum<Step>()) {
-            case Step::DataEvent:
-                m_port.receive(consumeChunk(input));
+            case Step::DataEvent: {
+                const QByteArray bytes = consumeChunk(input);
+                m_cleanSinceLastRead = m_cleanSinceLastRead && bytes.isEmpty();
+                m_port.receive(bytes);
                 break;
+            }
             case Step::OtherEvent: {
                 const int code = input.ConsumeIntegral<std::int16_t>();
-                m_port.receive(consumeChunk(input), code);
+                const QByteArray bytes = consumeChunk(input);
+                m_cleanSinceLastRead = m_cleanSinceLastRead && bytes.isEmpty();
+                m_port.receive(bytes, code);
                 break;
             }
             case Step::PageRead:
                 readPage(input);
                 break;
             case Step::PortLost:
+                m_cleanSinceLastRead = false;
                 if (m_port.isOpen())
                     m_port.loseDevice(QStringLiteral("Input/output error"));
                 break;
             case Step::PortClosed:
+                m_cleanSinceLastRead = false;
                 m_link.Command2_Click();
                 break;
             }
@@ -151,30 +176,42 @@ private:
     void readPage(FuzzedDataProvider& input)
     {
         const int page = input.ConsumeIntegralInRange(-1, kHighestPage + 1);
-        std::vector<PortEvent> answer(
-            std::size_t(input.ConsumeIntegralInRange(0, kMostAnswerEvents)));
-        for (PortEvent& event : answer)
-            event = consumeAnswerEvent(input);
+        std::vector<std::vector<PortEvent>> prepared(
+            std::size_t(input.ConsumeIntegralInRange(0, kMostAnswers)));
+        for (std::vector<PortEvent>& answer : prepared) {
+            answer.resize(std::size_t(input.ConsumeIntegralInRange(0, kMostAnswerEvents)));
+            for (PortEvent& event : answer)
+                event = consumeAnswerEvent(input);
+        }
+        // A clean answer to the first request: one event of exactly what the meter sent so far.
+        const int learnedLength = m_link.learnedReplyLength();
+        const int learnedFirstByte = m_link.learnedFirstByte();
+        const bool cleanLine = m_cleanSinceLastRead && m_port.isOpen() && learnedLength > 0;
 
         const PageBuffer before = m_link.pageBuffer();
-        bool scheduled = false;
-        bool answered = false;
+        std::vector<Answer> answers;
         m_port.written.clear();
-        // The meter answers once the whole request is out, while the read waits.
+        // The meter answers each whole request while the read waits; a request it does not answer
+        // (or whose answer does not end the wait) is cancelled instead of timing out.
         m_port.onWrite = [&] {
-            if (scheduled || m_port.written.size() != kRequestLength)
+            if (m_port.written.size() % kRequestLength != 0)
                 return;
-            scheduled = true;
-            QTimer::singleShot(0, &m_port, [&] {
-                deliver(answer);
-                answered = true;
-                // Whatever did not complete the reply, the read ends now instead of timing out.
-                m_link.cancel();
+            const QByteArray frame = m_port.written.right(kRequestLength);
+            const int asked = std::uint8_t(frame[3]) * 256 + std::uint8_t(frame[4]);
+            const std::size_t index = answers.size();
+            answers.push_back(
+                {asked, index < prepared.size() ? prepared[index] : std::vector<PortEvent>{}});
+            QTimer::singleShot(0, &m_port, [this, &answers, index] {
+                deliver(answers[index].events);
+                QTimer::singleShot(1, &m_port, [this, &answers, index] {
+                    if (answers.size() == index + 1 && m_link.isReading())
+                        m_link.cancel();
+                });
             });
         };
         const bool read = m_link.ReadFlash(page);
         m_port.onWrite = {};
-        fuzzCheck(answered == scheduled, "a read waits for the answer to its request");
+        m_cleanSinceLastRead = read;
 
         if (page < 0 || page > kHighestPage) {
             fuzzCheck(!read && m_port.written.isEmpty() && !m_link.lastError().isEmpty(),
@@ -182,17 +219,42 @@ private:
             fuzzCheck(m_link.pageBuffer() == before, "a refused read leaves the page buffer");
             return;
         }
-        fuzzCheck(m_port.written == expectedRequest(page), "the request frame asks for the page");
-        const std::optional<QByteArray> reply = expectedReply(answer);
-        fuzzCheck(read == reply.has_value(), "a read succeeds exactly when a whole reply came");
+        for (const Answer& answer : answers)
+            fuzzCheck(answer.page >= 0 && answer.page <= kHighestPage,
+                      "every request asks for an existing page");
+        fuzzCheck(m_port.written.size() % kRequestLength == 0, "requests are whole frames");
+
+        if (cleanLine && !prepared.empty()) {
+            const std::vector<PortEvent>& first = prepared.front();
+            const bool clean = first.size() == 1 && !first.front().deviceLost &&
+                               first.front().code == SerialPort::kReceivedData &&
+                               first.front().bytes.size() == learnedLength &&
+                               (learnedFirstByte < 0 ||
+                                std::uint8_t(first.front().bytes.at(0)) == learnedFirstByte);
+            if (clean) {
+                fuzzCheck(read, "a clean reply on a clean line is taken");
+                fuzzCheck(m_port.written == expectedRequest(page),
+                          "a clean line costs no extra request");
+            }
+        }
         if (!read) {
             fuzzCheck(m_link.pageBuffer() == before, "a failed read leaves the page buffer");
             return;
         }
-        const PageBuffer& buffer = m_link.pageBuffer();
-        for (int n = 1; n < kPageReplyLength; ++n)
-            fuzzCheck(buffer[std::size_t(n)] == std::uint8_t(reply->at(n)),
-                      "page bytes 1 to 254 are the reply's bytes after its echo");
+        // The page came from an answer to a request for it that fits what the meter sends.
+        bool fromAnAnswer = false;
+        for (const Answer& answer : answers) {
+            const std::optional<QByteArray> reply = replyOf(answer.events);
+            if (answer.page != page || !reply ||
+                lineBytesOf(answer.events).size() != m_link.learnedReplyLength())
+                continue;
+            bool same = true;
+            for (int n = 1; n < kPageReplyLength; ++n)
+                same = same && m_link.pageBuffer()[std::size_t(n)] == std::uint8_t(reply->at(n));
+            fromAnAnswer = fromAnAnswer || same;
+        }
+        fuzzCheck(fromAnAnswer, "page bytes 1 to 254 come from a whole reply to a request for "
+                                "the page, of the length the meter sends");
     }
 
     void deliver(const std::vector<PortEvent>& answer)
@@ -211,6 +273,8 @@ private:
     FakeSerialPort m_port;
     FakeWindowControls m_controls;
     MeterLink m_link;
+    // No bytes arrived and the port stayed open since the last read, which succeeded.
+    bool m_cleanSinceLastRead = false;
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "platform/qt_serial_port.h"
 
+#include "platform/serial_low_latency.h"
+
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QTimer>
@@ -65,7 +67,11 @@ QtSerialPort::QtSerialPort(QObject* parent)
 OpenResult QtSerialPort::open(const QString& device)
 {
     close();
-    m_port->setPortName(device);
+    // A symlink and its target are one device: open it by its real path, so the device's lock
+    // tells a second program (through either name) that it is busy.
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    m_device = device;
+    m_port->setPortName(canonical.isEmpty() ? device : canonical);
     if (!m_port->open(QIODevice::ReadWrite)) {
         OpenResult result{classify(m_port->error(), device), m_port->errorString()};
         m_port->clearError();
@@ -76,6 +82,8 @@ OpenResult QtSerialPort::open(const QString& device)
     m_port->setParity(QSerialPort::NoParity);
     m_port->setStopBits(QSerialPort::OneStop);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
+    // Replies then reach us as they arrive; a driver that does not offer it is used as it is.
+    requestLowLatency(*m_port);
     m_port->clear(QSerialPort::AllDirections);
     m_pending.clear();
     return {};
@@ -96,7 +104,7 @@ bool QtSerialPort::isOpen() const
 
 QString QtSerialPort::device() const
 {
-    return m_port->portName();
+    return m_device;
 }
 
 bool QtSerialPort::write(const QByteArray& bytes)
@@ -122,6 +130,8 @@ void QtSerialPort::expectBurst(int bytes)
 {
     m_burstLength = qMax(1, bytes);
     m_newBurst = true;
+    m_burstExpectedAt = m_clock.nsecsElapsed();
+    m_firstByteDelay = -1;
 }
 
 qint64 QtSerialPort::quietMilliseconds() const
@@ -136,6 +146,11 @@ qint64 QtSerialPort::lastBurstMaxGapMilliseconds() const
     return m_burstMaxGap;
 }
 
+qint64 QtSerialPort::firstByteDelayMicroseconds() const
+{
+    return m_firstByteDelay;
+}
+
 void QtSerialPort::takeArrivedBytes()
 {
     const QByteArray chunk = m_port->readAll();
@@ -145,6 +160,10 @@ void QtSerialPort::takeArrivedBytes()
     const qint64 gap = m_lastByteAt < 0 ? std::numeric_limits<qint64>::max() : now - m_lastByteAt;
     // The first chunk after a request, or after a quiet line, starts a new burst.
     m_burstMaxGap = m_newBurst || gap > kBurstQuiet.count() ? 0 : qMax(m_burstMaxGap, gap);
+    constexpr qint64 kNanosecondsPerMicrosecond = 1000;
+    if (m_newBurst)
+        m_firstByteDelay =
+            (m_clock.nsecsElapsed() - m_burstExpectedAt) / kNanosecondsPerMicrosecond;
     m_newBurst = false;
     m_lastByteAt = now;
     m_pending.append(chunk);

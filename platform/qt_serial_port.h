@@ -29,19 +29,23 @@ public:
     void expectBurst(int bytes) override;
     qint64 quietMilliseconds() const override;
     qint64 lastBurstMaxGapMilliseconds() const override;
+    qint64 firstByteDelayMicroseconds() const override;
 
 private:
     void takeArrivedBytes();
     void onErrorOccurred(int error);
 
     QSerialPort* m_port = nullptr;
+    QString m_device; // as given to open(), which may be a symlink to the device
     QTimer* m_quietTimer = nullptr;
     QByteArray m_pending; // received, not yet taken by readAll()
     int m_burstLength = 1;
     QElapsedTimer m_clock;
-    qint64 m_lastByteAt = -1; // m_clock time of the last chunk, -1 before any
-    qint64 m_burstMaxGap = 0; // longest gap between chunks of the current burst
-    bool m_newBurst = true;   // the next chunk starts a burst
+    qint64 m_lastByteAt = -1;     // m_clock time of the last chunk, -1 before any
+    qint64 m_burstMaxGap = 0;     // longest gap between chunks of the current burst
+    bool m_newBurst = true;       // the next chunk starts a burst
+    qint64 m_burstExpectedAt = 0; // m_clock time of expectBurst(), in nanoseconds
+    qint64 m_firstByteDelay = -1; // microseconds from expectBurst() to its first chunk
 };
 
 } // namespace cablemeter

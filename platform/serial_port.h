@@ -49,6 +49,8 @@ public:
     virtual qint64 quietMilliseconds() const = 0;
     // The longest gap seen between two chunks of the last burst, in milliseconds.
     virtual qint64 lastBurstMaxGapMilliseconds() const = 0;
+    // Microseconds from expectBurst() to the first chunk of that burst; -1 while none came.
+    virtual qint64 firstByteDelayMicroseconds() const = 0;
 
 signals:
     void commEvent(int code);

@@ -10,8 +10,16 @@ constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
 
 std::chrono::nanoseconds tickOf(Pacing pacing)
 {
-    return pacing == Pacing::Usb ? std::chrono::nanoseconds(kUsbTick)
-                                 : std::chrono::nanoseconds(kUartTick);
+    switch (pacing) {
+    case Pacing::Usb:
+        return kUsbTick;
+    case Pacing::UsbLowLatency:
+        return kUsbLowLatencyTick;
+    case Pacing::Unpaced:
+    case Pacing::Uart:
+        break;
+    }
+    return kUartTick;
 }
 
 } // namespace
@@ -61,6 +69,8 @@ std::optional<Pacing> pacingFromName(const QString& name)
         return Pacing::Uart;
     if (lower == QLatin1String("usb"))
         return Pacing::Usb;
+    if (lower == QLatin1String("usb-low-latency"))
+        return Pacing::UsbLowLatency;
     return std::nullopt;
 }
 
@@ -73,6 +83,8 @@ QString pacingName(Pacing pacing)
         return QStringLiteral("uart");
     case Pacing::Usb:
         return QStringLiteral("usb");
+    case Pacing::UsbLowLatency:
+        return QStringLiteral("usb-low-latency");
     }
     return {};
 }

@@ -1,6 +1,7 @@
 // cablemeter-sim: plays the meter on a pseudo-terminal so the program can be tried without one.
 //
-//   cablemeter-sim [--image FILE] [--pacing unpaced|uart|usb] [--fault FAULT] [--link PATH]
+//   cablemeter-sim [--image FILE] [--pacing unpaced|uart|usb|usb-low-latency] [--fault FAULT]
+//                  [--link PATH]
 //   cablemeter-sim --write-demo FILE
 //   cablemeter-sim --version
 //
@@ -71,19 +72,28 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(CABLEMETER_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Plays the cable meter on a pseudo-terminal."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Plays the cable meter on a pseudo-terminal.\n\n"
+            "Pacing (how the meter's bytes reach the program):\n"
+            "  unpaced           each reply at once\n"
+            "  uart              a serial port: a few bytes every 2 ms (the default)\n"
+            "  usb               a USB adapter: a packet every 16 ms\n"
+            "  usb-low-latency   a USB adapter in low-latency mode: a packet every 1 ms\n"
+            "\nFaults (--fault):\n") +
+        ReplyFault::forms());
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption imageOption(
         QStringLiteral("image"), QStringLiteral("Flash image to serve (default: the demo image)."),
         QStringLiteral("FILE"));
-    const QCommandLineOption pacingOption(QStringLiteral("pacing"),
-                                          QStringLiteral("unpaced, uart (default) or usb."),
-                                          QStringLiteral("MODE"), QStringLiteral("uart"));
+    const QCommandLineOption pacingOption(
+        QStringLiteral("pacing"),
+        QStringLiteral("unpaced, uart (default), usb or usb-low-latency."), QStringLiteral("MODE"),
+        QStringLiteral("uart"));
     const QCommandLineOption faultOption(
         QStringLiteral("fault"),
-        QStringLiteral("Misbehave on every page request: none, silent, short:N, split:N:GAP_MS, "
-                       "long:N, garbage:N, delay:MS."),
+        QStringLiteral("Misbehave on page requests (see the faults above)."),
         QStringLiteral("FAULT"), QStringLiteral("none"));
     const QCommandLineOption linkOption(QStringLiteral("link"),
                                         QStringLiteral("Also make PATH a symlink to the device."),

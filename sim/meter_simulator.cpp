@@ -45,6 +45,12 @@ QByteArray garbageBytes(int count, unsigned seed)
     return bytes;
 }
 
+// How many bytes the line carries in `duration` at 19200 baud.
+int bytesInLineTime(std::chrono::milliseconds duration)
+{
+    return int(duration.count() * kBaudRate / kBitsPerByte / 1000);
+}
+
 } // namespace
 
 MeterSimulator::MeterSimulator(QByteArray flashImage, Pacing pacing)
@@ -195,17 +201,20 @@ void MeterSimulator::handleFrame(const QByteArray& frame)
     const int page = isPageRequest ? static_cast<unsigned char>(frame.at(kPageHighIndex)) * 256 +
                                          static_cast<unsigned char>(frame.at(kPageLowIndex))
                                    : -1;
+    int request = 0;
     {
         std::lock_guard lock(m_mutex);
         m_frames.append(frame);
-        if (isPageRequest)
+        if (isPageRequest) {
             m_pages.append(page);
+            request = ++m_pageRequestsSinceFault;
+        }
         if (isBeep)
             ++m_beeps;
     }
     m_recordsChanged.notify_all();
     if (isPageRequest) {
-        answerPageRequest(page);
+        answerPageRequest(page, request);
     } else if (isBeep) {
         log(QStringLiteral("beep"));
     } else {
@@ -213,11 +222,14 @@ void MeterSimulator::handleFrame(const QByteArray& frame)
     }
 }
 
-QList<MeterSimulator::ReplyPart> MeterSimulator::replyParts(int page) const
+QList<MeterSimulator::ReplyPart> MeterSimulator::replyParts(int page, int request) const
 {
     std::lock_guard lock(m_mutex);
     const QByteArray reply = kEchoByte + pageOf(m_image, page);
     using std::chrono::milliseconds;
+    const unsigned seed = unsigned(m_pages.size());
+    if (!m_fault.strikes(request))
+        return {{milliseconds(0), reply}};
     switch (m_fault.kind) {
     case ReplyFault::Kind::None:
         return {{milliseconds(0), reply}};
@@ -232,16 +244,26 @@ QList<MeterSimulator::ReplyPart> MeterSimulator::replyParts(int page) const
         return {{milliseconds(0),
                  reply + QByteArray(std::max(0, m_fault.bytes - kReplyBytes), kFillerByte)}};
     case ReplyFault::Kind::Garbage:
-        return {{milliseconds(0), garbageBytes(m_fault.bytes, unsigned(m_pages.size()))}};
+        return {{milliseconds(0), garbageBytes(m_fault.bytes, seed)}};
     case ReplyFault::Kind::Delay:
         return {{milliseconds(m_fault.milliseconds), reply}};
+    case ReplyFault::Kind::StrayAfter:
+        return {{milliseconds(0), reply},
+                {milliseconds(m_fault.milliseconds), garbageBytes(m_fault.bytes, seed)}};
+    case ReplyFault::Kind::StrayBefore:
+        return {{milliseconds(0), garbageBytes(m_fault.bytes, seed) + reply}};
+    case ReplyFault::Kind::Repeat:
+        return {{milliseconds(0), reply}, {milliseconds(m_fault.milliseconds), reply}};
+    case ReplyFault::Kind::Noise:
+        return {{milliseconds(0),
+                 reply + garbageBytes(bytesInLineTime(milliseconds(m_fault.milliseconds)), seed)}};
     }
     return {};
 }
 
-void MeterSimulator::answerPageRequest(int page)
+void MeterSimulator::answerPageRequest(int page, int request)
 {
-    const QList<ReplyPart> parts = replyParts(page);
+    const QList<ReplyPart> parts = replyParts(page, request);
     const Pacing pacing = this->pacing();
     {
         std::lock_guard lock(m_mutex);
@@ -342,6 +364,7 @@ void MeterSimulator::setFault(const ReplyFault& fault)
 {
     std::lock_guard lock(m_mutex);
     m_fault = fault;
+    m_pageRequestsSinceFault = 0;
 }
 
 ReplyFault MeterSimulator::fault() const

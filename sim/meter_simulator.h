@@ -88,8 +88,9 @@ private:
     bool openPty();
     void serve();
     void handleFrame(const QByteArray& frame);
-    void answerPageRequest(int page);
-    QList<ReplyPart> replyParts(int page) const;
+    // `request` counts the page requests since the fault was set, from 1.
+    void answerPageRequest(int page, int request);
+    QList<ReplyPart> replyParts(int page, int request) const;
     // Writes bytes paced from `start` on; returns when the last chunk was due, or nullopt when
     // the simulator is stopping or the line failed.
     std::optional<std::chrono::steady_clock::time_point>
@@ -113,6 +114,7 @@ private:
     QList<int> m_pages;
     int m_beeps = 0;
     int m_handledPageRequests = 0;
+    int m_pageRequestsSinceFault = 0;
     QList<int> m_lastReplyWrites;
 
     int m_masterFd = -1;

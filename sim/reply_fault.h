@@ -6,22 +6,29 @@
 
 namespace cablemeter::sim {
 
-// A misbehaviour of the simulated meter, applied to every page request until it is changed.
-// Beeps are never answered, so faults do not touch them.
+// A misbehaviour of the simulated meter, applied to page requests until it is changed: to every
+// one, or only to the Nth page request after the fault was set. Beeps are never answered, so
+// faults do not touch them.
 struct ReplyFault {
     enum class Kind {
-        None,       // the normal reply: echo byte and the page's 256 bytes
-        NoAnswer,   // silence
-        ShortReply, // only the first `bytes` bytes of the normal reply
-        SplitReply, // the first `bytes` bytes, a gap of `milliseconds`, then the rest
-        LongReply,  // the normal reply padded with filler up to `bytes` bytes in all
-        Garbage,    // `bytes` random-looking bytes instead of the reply
-        Delay,      // the normal reply, `milliseconds` later than usual
+        None,        // the normal reply: echo byte and the page's 256 bytes
+        NoAnswer,    // silence
+        ShortReply,  // only the first `bytes` bytes of the normal reply, then silence
+        SplitReply,  // the first `bytes` bytes, a gap of `milliseconds`, then the rest
+        LongReply,   // the normal reply padded with filler up to `bytes` bytes in all
+        Garbage,     // `bytes` random-looking bytes instead of the reply
+        Delay,       // the normal reply, `milliseconds` later than usual
+        StrayAfter,  // the normal reply, then `bytes` random-looking bytes `milliseconds` later
+        StrayBefore, // `bytes` random-looking bytes right before the normal reply
+        Repeat,      // the normal reply, and the same reply again `milliseconds` later
+        Noise,       // the normal reply, then random-looking bytes at line speed for `milliseconds`
     };
 
     Kind kind = Kind::None;
     int bytes = 0;
     int milliseconds = 0;
+    // 0: every page request; N: only the Nth page request after the fault was set.
+    int onlyRequest = 0;
 
     static ReplyFault none() { return {}; }
     static ReplyFault noAnswer() { return {Kind::NoAnswer, 0, 0}; }
@@ -33,14 +40,36 @@ struct ReplyFault {
     static ReplyFault longReply(int totalBytes = 300) { return {Kind::LongReply, totalBytes, 0}; }
     static ReplyFault garbage(int bytes) { return {Kind::Garbage, bytes, 0}; }
     static ReplyFault delay(int milliseconds) { return {Kind::Delay, 0, milliseconds}; }
+    static ReplyFault strayAfter(int bytes, int milliseconds)
+    {
+        return {Kind::StrayAfter, bytes, milliseconds};
+    }
+    static ReplyFault strayBefore(int bytes = 1) { return {Kind::StrayBefore, bytes, 0}; }
+    static ReplyFault repeat(int milliseconds) { return {Kind::Repeat, 0, milliseconds}; }
+    static ReplyFault noise(int milliseconds) { return {Kind::Noise, 0, milliseconds}; }
+
+    // The same fault, struck only on the Nth page request after it is set (N >= 1).
+    ReplyFault onlyOnRequest(int n) const
+    {
+        ReplyFault fault = *this;
+        fault.onlyRequest = n;
+        return fault;
+    }
+    // Whether the fault strikes the page request numbered `request` (1 = the first after it was
+    // set).
+    bool strikes(int request) const { return onlyRequest == 0 || onlyRequest == request; }
 
     bool operator==(const ReplyFault&) const = default;
 
-    // Reads the command-line form: "none", "silent", "short:N", "split:N:GAP_MS", "long:N",
-    // "garbage:N", "delay:MS". Counts must be positive; nullopt for anything else.
+    // Reads the command-line form: "none", "silent", "short:N", "stall:N" (the same as short),
+    // "split:N:GAP_MS", "long:N", "garbage:N", "delay:MS", "stray-after:N:MS", "stray-before:N",
+    // "repeat:MS", "noise:MS", each optionally followed by "@N" to strike only the Nth page
+    // request. Counts must be positive; nullopt for anything else.
     static std::optional<ReplyFault> parse(const QString& text);
     // The command-line form of this fault (parse(f.toString()) == f).
     QString toString() const;
+    // One line per form, for --help.
+    static QString forms();
 };
 
 } // namespace cablemeter::sim

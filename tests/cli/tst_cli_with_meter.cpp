@@ -362,6 +362,8 @@ private slots:
     void interruptedDumpLeavesNoFile_data();
     void interruptedDumpLeavesNoFile();
     void silentMeterIsNamedWithPageAndDevice();
+    void catalogueFromAGlitchingMeter_data();
+    void catalogueFromAGlitchingMeter();
     void missingDeviceGetsAdvice();
     void commandLineMistakes_data();
     void commandLineMistakes();
@@ -553,6 +555,63 @@ void CliWithMeterTest::silentMeterIsNamedWithPageAndDevice()
     QVERIFY2(!run.standardError.contains(QStringLiteral("press ")), qPrintable(run.standardError));
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
     QCOMPARE(meter->requestedPages(), QList<int>{headerPage(0)});
+}
+
+// Glitches on the line: the catalogue is exact (exit 0), or the run fails with one message that
+// names the device and ends with what to do; never wrong data with success. A glitch on every
+// reply from the first one looks like the meter's own format: such runs only have to end.
+void CliWithMeterTest::catalogueFromAGlitchingMeter_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("pacing");
+    QTest::addColumn<bool>("mustSucceed");
+    QTest::addColumn<QString>("failure"); // what the message must say, if the run fails
+    QTest::newRow("stray bytes after the 3rd reply")
+        << "stray-after:3:40@3" << int(Pacing::Uart) << true << "";
+    QTest::newRow("a stray byte before the 3rd reply")
+        << "stray-before:1@3" << int(Pacing::Uart) << true << "";
+    QTest::newRow("the 3rd reply twice") << "repeat:25@3" << int(Pacing::Uart) << false << "";
+    QTest::newRow("noise after the 3rd reply")
+        << "noise:2500@3" << int(Pacing::Uart) << false << "never went quiet";
+    QTest::newRow("a stall in the 3rd reply")
+        << "stall:128@3" << int(Pacing::Unpaced) << false << "128 of 257 bytes";
+    QTest::newRow("stray bytes after every reply")
+        << "stray-after:3:40" << int(Pacing::Unpaced) << false << "";
+    QTest::newRow("every reply twice") << "repeat:25" << int(Pacing::Unpaced) << false << "";
+}
+
+void CliWithMeterTest::catalogueFromAGlitchingMeter()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, pacing);
+    QFETCH(bool, mustSucceed);
+    QFETCH(QString, failure);
+    const auto meter = startedMeter(m_demoImage, Pacing(pacing), *ReplyFault::parse(fault));
+    const QString workFolder = folder(QStringLiteral("glitch-") + QTest::currentDataTag());
+    const CliRun run = runCli(
+        {QStringLiteral("catalogue"), QStringLiteral("--port"), meter->devicePath()}, workFolder);
+    const QString file = workFolder + QStringLiteral("/MeterDat.dat");
+    if (run.exitedWith(0)) {
+        if (!fault.contains(QLatin1Char('@')))
+            return; // indistinguishable from the meter's format: ending is enough
+        QByteArray expectedFile;
+        for (int slot = 0; slot < kSlotCount; ++slot)
+            expectedFile +=
+                m_demoImage.mid(qsizetype(headerPage(slot)) * kPageSize, kDeliveredBytes) +
+                QByteArray(2, '\0');
+        expectedFile += '\0';
+        QVERIFY(fileBytes(file) == expectedFile);
+        return;
+    }
+    QVERIFY2(!mustSucceed, qPrintable(run.standardError));
+    if (!fault.contains(QLatin1Char('@')))
+        return;
+    QVERIFY2(run.exitedWith(kExitMeterFailed), qPrintable(run.standardError));
+    QVERIFY2(run.standardError.contains(failure), qPrintable(run.standardError));
+    QVERIFY2(run.standardError.contains(meter->devicePath()), qPrintable(run.standardError));
+    QVERIFY2(run.standardError.contains(QStringLiteral("run the command again")),
+             qPrintable(run.standardError));
+    QVERIFY(!QFile::exists(file));
 }
 
 void CliWithMeterTest::missingDeviceGetsAdvice()

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 using namespace cablemeter;
 using cablemeter::testing::FakeSerialPort;
 using cablemeter::testing::FakeWindowControls;
@@ -17,6 +19,15 @@ namespace {
 
 const QColor kCyan{0, 255, 255};
 const QColor kRed{255, 0, 0};
+
+// A 257-byte reply as this test's meter sends it: byte 0 = 0xFA, then bytes that differ per page.
+QByteArray meterReply(int page, int salt = 0)
+{
+    QByteArray bytes(1, char(0xFA));
+    for (int i = 0; i < 256; ++i)
+        bytes.append(char((page * 7 + i + salt) & 0xFF));
+    return bytes;
+}
 
 QByteArray countingBytes(int count, int first = 0)
 {
@@ -38,10 +49,28 @@ class MeterLinkTest : public QObject {
     // The meter answers every complete page request with `reply`, as one receive event.
     void answerRequestsWith(const QByteArray& reply)
     {
+        answerRequestsBy([reply](int, int) { return reply; });
+    }
+    // ... with reply(page, n) for the nth request (from 1) it answers.
+    void answerRequestsBy(std::function<QByteArray(int page, int request)> reply)
+    {
+        port->written.clear();
         port->onWrite = [this, reply] {
-            if (port->written.size() % 6 == 0)
-                QTimer::singleShot(0, port, [this, reply] { port->receive(reply); });
+            if (port->written.size() % 6 != 0)
+                return;
+            const QByteArray frame = port->written.right(6);
+            const int page = quint8(frame[3]) * 256 + quint8(frame[4]);
+            const QByteArray bytes = reply(page, int(port->written.size() / 6));
+            QTimer::singleShot(0, port, [this, bytes] { port->receive(bytes); });
         };
+    }
+    // The pages the link asked for, in order.
+    QList<int> requestedPages() const
+    {
+        QList<int> pages;
+        for (qsizetype at = 0; at + 6 <= port->written.size(); at += 6)
+            pages.append(quint8(port->written[at + 3]) * 256 + quint8(port->written[at + 4]));
+        return pages;
     }
 
 private slots:
@@ -134,7 +163,7 @@ private slots:
         QVERIFY(!link->replyComplete());
 
         // A second read overwrites every page byte; 255 and 256 stay 0.
-        answerRequestsWith(QByteArray(300, char(0xEE)));
+        answerRequestsWith(reply.left(1) + QByteArray(256, char(0xEE)));
         QVERIFY(link->ReadFlash(514));
         for (int n = 1; n <= 254; ++n)
             QCOMPARE(int(link->pageBuffer()[n]), 0xEE);
@@ -225,13 +254,148 @@ private slots:
         QVERIFY(!link->replyComplete());
     }
 
-    void cancelEndsAWaitingReadQuietly()
+    // Each wait of a page read ends when the read is cancelled (Quit, Ctrl-C).
+    void cancelEndsAnyWaitQuietly_data()
     {
+        QTest::addColumn<QString>("wait");
+        QTest::newRow("for the reply") << "reply";
+        QTest::newRow("for a late answer after a timeout") << "late answer";
+        QTest::newRow("for a quiet line") << "quiet line";
+    }
+    void cancelEndsAnyWaitQuietly()
+    {
+        QFETCH(QString, wait);
         QVERIFY(link->OpenCom());
+        if (wait == QLatin1String("late answer"))
+            QVERIFY(!link->ReadFlash(512)); // silent: times out, the next read waits first
+        if (wait == QLatin1String("quiet line"))
+            port->quiet = 0;
         QTimer::singleShot(50, link, [this] { link->cancel(); });
-        QVERIFY(!link->ReadFlash(512));
+        QVERIFY(!link->ReadFlash(513));
         QVERIFY(link->lastError().isEmpty());
         QVERIFY(controls->errors.isEmpty());
+        QVERIFY(!link->isReading());
+        if (wait != QLatin1String("reply"))
+            QVERIFY(!requestedPages().contains(513));
+    }
+
+    void lineThatNeverGoesQuietEndsTheRead()
+    {
+        QVERIFY(link->OpenCom());
+        port->quiet = 0;
+        QVERIFY(!link->ReadFlash(560));
+        QCOMPARE(link->lastError().section(u'\n', 0, 0),
+                 QStringLiteral("Page 560 (slot 3) was not read: the line from the meter on COM1 "
+                                "(/dev/ttyS0) never went quiet: another device may be sending on "
+                                "it."));
+        QVERIFY(port->written.isEmpty());
+    }
+
+    // What the link learns from the meter's replies and what it does with bursts that depart.
+    void repliesAreCheckedAgainstWhatTheMeterSends_data()
+    {
+        QTest::addColumn<QString>("meter");
+        QTest::addColumn<bool>("read");            // whether the read of page 561 succeeds
+        QTest::addColumn<QList<int>>("requested"); // pages asked for after page 560
+        QTest::addColumn<QString>("error");
+
+        QTest::newRow("clean line: one request per page")
+            << "clean" << true << QList<int>{561} << "";
+        QTest::newRow("one burst too long: the page is read again")
+            << "long once" << true << QList<int>{561, 561, 560} << "";
+        QTest::newRow("one burst starting with another byte: read again")
+            << "first byte once" << true << QList<int>{561, 561, 560} << "";
+        QTest::newRow("byte 0 changes from reply to reply: no longer checked")
+            << "first byte varies" << true << QList<int>{561, 561, 560} << "";
+        QTest::newRow("bursts that keep departing: reported, nothing taken")
+            << "always long" << false << QList<int>{561, 561, 561, 561}
+            << "4 of 4 reads of page 561 (slot 3) on COM1 (/dev/ttyS0) were 260 bytes long "
+               "where this meter sends 257";
+        QTest::newRow("bytes after a reply: that page is read again and compared")
+            << "stray after" << true << QList<int>{560, 561} << "";
+        QTest::newRow("the page read again came back different: reported")
+            << "stray after, page changed" << false << QList<int>{560}
+            << "page 560 (slot 3), read again to check it, came back different";
+        QTest::newRow("an answer sooner than the meter answers: read again")
+            << "too soon once" << true << QList<int>{561, 561, 560} << "";
+        QTest::newRow("the last reply again, late: read again")
+            << "late repeat once" << true << QList<int>{561, 561, 560} << "";
+        QTest::newRow("the meter now answers differently: learned anew, last page checked")
+            << "new length" << true << QList<int>{561, 561, 560} << "";
+    }
+    void repliesAreCheckedAgainstWhatTheMeterSends()
+    {
+        QFETCH(QString, meter);
+        QFETCH(bool, read);
+        QFETCH(QList<int>, requested);
+        QFETCH(QString, error);
+
+        QVERIFY(link->OpenCom());
+        answerRequestsBy([](int page, int) { return meterReply(page); });
+        QVERIFY(link->ReadFlash(560));
+        QCOMPARE(link->learnedReplyLength(), 257);
+        QCOMPARE(link->learnedFirstByte(), 0xFA);
+        const PageBuffer page560 = link->pageBuffer();
+
+        answerRequestsBy([this, meter](int page, int request) {
+            QByteArray reply = meterReply(page);
+            const qint64 usualDelay = 5000;
+            port->answerDelay = usualDelay;
+            if (meter == QLatin1String("too soon once") && request == 1)
+                port->answerDelay = 600;
+            if (meter == QLatin1String("late repeat once") && request == 1) {
+                port->answerDelay = 4 * usualDelay;
+                reply = meterReply(560);
+            }
+            if (meter == QLatin1String("long once") && request == 1)
+                reply += "xyz";
+            if (meter == QLatin1String("always long"))
+                reply += QByteArray(3, char(request));
+            if (meter == QLatin1String("first byte once") && request == 1)
+                reply[0] = 0x12;
+            if (meter == QLatin1String("first byte varies"))
+                reply[0] = char(page);
+            if (meter == QLatin1String("stray after, page changed"))
+                reply = meterReply(page, 1);
+            if (meter == QLatin1String("new length"))
+                reply += QByteArray(43, '\0');
+            return reply;
+        });
+        if (meter.startsWith(QLatin1String("stray after")))
+            port->receive(QByteArray("\x01\x02\x03", 3)); // after page 560's reply
+
+        QCOMPARE(link->ReadFlash(561), read);
+        QCOMPARE(requestedPages(), requested);
+        if (read) {
+            for (int n = 1; n <= 254; ++n)
+                QCOMPARE(int(link->pageBuffer()[n]), int(quint8(meterReply(561)[n])));
+            QVERIFY(link->lastError().isEmpty());
+        } else {
+            QVERIFY(link->pageBuffer() == page560);
+            QVERIFY2(link->lastError().contains(error), qPrintable(link->lastError()));
+            QVERIFY(link->lastError().endsWith(QStringLiteral("then press Open.")));
+        }
+        if (meter == QLatin1String("first byte varies"))
+            QCOMPARE(link->learnedFirstByte(), -1);
+        if (meter == QLatin1String("new length"))
+            QCOMPARE(link->learnedReplyLength(), 300);
+
+        // The next open learns afresh.
+        QVERIFY(link->OpenCom());
+        QCOMPARE(link->learnedReplyLength(), 0);
+    }
+
+    void cutShortReplySaysHowMuchArrived()
+    {
+        QVERIFY(link->OpenCom());
+        answerRequestsBy([](int page, int) { return meterReply(page); });
+        QVERIFY(link->ReadFlash(512));
+        answerRequestsBy([](int page, int) { return meterReply(page).left(128); });
+        QVERIFY(!link->ReadFlash(513));
+        QVERIFY2(link->lastError().contains(QStringLiteral(
+                     "reply to the request for page 513 (slot 0) on COM1 (/dev/ttyS0) stopped "
+                     "after 128 of 257 bytes")),
+                 qPrintable(link->lastError()));
     }
 
     void portLostDuringAReadFailsTheRead()

@@ -5,6 +5,10 @@
 #include "sim/meter_simulator.h"
 #include "support/fake_window_controls.h"
 
+#include <linux/serial.h>
+
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -89,6 +93,7 @@ private slots:
         QTest::newRow("unpaced") << int(Pacing::Unpaced);
         QTest::newRow("uart: a few bytes at a time") << int(Pacing::Uart);
         QTest::newRow("usb: 16 ms packets") << int(Pacing::Usb);
+        QTest::newRow("usb in low-latency mode: 1 ms packets") << int(Pacing::UsbLowLatency);
     }
     void pagesArriveWhateverTheAdapter()
     {
@@ -152,6 +157,104 @@ private slots:
         verifyPage(602);
     }
 
+    // Glitches on the line after the link has learned the meter's replies: every read ends in
+    // the right page or a clear failure, never a wrong page.
+    void glitchesGiveTheRightPageOrAClearFailure_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("allRead");    // every page must arrive (the glitch is recoverable)
+        QTest::addColumn<QString>("failure"); // what a failed read must say, when it fails
+        QTest::newRow("3 stray bytes 40 ms after a reply") << "stray-after:3:40@1" << true << "";
+        QTest::newRow("a stray byte before a reply") << "stray-before:1@1" << true << "";
+        QTest::newRow("a reply twice, again 25 ms later") << "repeat:25@1" << false << "";
+        QTest::newRow("noise after a reply") << "noise:2500@1" << false << "never went quiet";
+        QTest::newRow("a stall mid-reply") << "stall:128@1" << false << "128 of 257 bytes";
+    }
+    void glitchesGiveTheRightPageOrAClearFailure()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, allRead);
+        QFETCH(QString, failure);
+        startMeter(Pacing::Uart);
+        for (int page : {600, 601})
+            QVERIFY2(link->ReadFlash(page), qPrintable(link->lastError()));
+        meter->setFault(*ReplyFault::parse(fault));
+        int failed = 0;
+        for (int page = 602; page <= 605; ++page) {
+            if (link->ReadFlash(page)) {
+                verifyPage(page);
+                continue;
+            }
+            ++failed;
+            QVERIFY2(!allRead, qPrintable(link->lastError()));
+            QVERIFY(link->lastError().contains(meter->devicePath()));
+            QVERIFY2(link->lastError().contains(failure), qPrintable(link->lastError()));
+        }
+        if (!failure.isEmpty())
+            QVERIFY(failed > 0);
+    }
+
+    // A glitch on every reply from the first one looks like the meter's own format: whatever the
+    // link makes of it, it ends.
+    void glitchOnEveryReplyDoesNotHang_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("stray bytes after every reply") << "stray-after:3:40";
+        QTest::newRow("a stray byte before every reply") << "stray-before:1";
+        QTest::newRow("every reply twice") << "repeat:25";
+        QTest::newRow("noise") << "noise:3000";
+    }
+    void glitchOnEveryReplyDoesNotHang()
+    {
+        QFETCH(QString, fault);
+        startMeter(Pacing::Uart);
+        meter->setFault(*ReplyFault::parse(fault));
+        for (int page = 600; page < 603; ++page)
+            (void)link->ReadFlash(page);
+        QVERIFY(!link->isReading());
+    }
+
+    // A symlink to the meter's device and the device itself are one port: a second program
+    // through either name is told that another program holds it.
+    void secondOpenOfTheSameDeviceIsBusy()
+    {
+        startMeter(Pacing::Unpaced);
+        QTemporaryDir folder;
+        const QString symlink = folder.filePath(QStringLiteral("meter"));
+        QVERIFY(QFile::link(meter->devicePath(), symlink));
+        QtSerialPort first;
+        QtSerialPort second;
+        QVERIFY(first.open(symlink).ok());
+        const OpenResult result = second.open(meter->devicePath());
+        QCOMPARE(int(result.failure), int(OpenFailure::Busy));
+        first.close();
+        QVERIFY(second.open(meter->devicePath()).ok());
+        QCOMPARE(second.device(), meter->devicePath());
+    }
+
+    // A pty cannot take low-latency mode; the preloaded ioctl recorder (set up by the test's
+    // CMake) shows that the port asks for it when it opens.
+    void openAsksTheDriverForLowLatency()
+    {
+        const QByteArray log = qgetenv("CABLEMETER_IOCTL_LOG");
+        if (log.isEmpty())
+            QSKIP("run through ctest: needs the ioctl recorder preloaded");
+        QFile::remove(QString::fromLocal8Bit(log));
+        startMeter(Pacing::Unpaced);
+        QVERIFY(port->open(meter->devicePath()).ok());
+        QFile recorded(QString::fromLocal8Bit(log));
+        QVERIFY(recorded.open(QIODevice::ReadOnly));
+        // One line per TIOCSSERIAL: the flags asked for. The recorder reports the flags
+        // 0x0004 for TIOCGSERIAL; they must be kept.
+        const QList<QByteArray> lines = recorded.readAll().split('\n');
+        const QByteArray expected = QByteArray::number(0x0004 | ASYNC_LOW_LATENCY, 16);
+        QVERIFY2(lines.contains("TIOCSSERIAL flags=" + expected), lines.join(' ').constData());
+        // The pty refuses it, and the port is open and works all the same.
+        QVERIFY(port->isOpen());
+        QVERIFY2(link->ReadFlash(700), qPrintable(link->lastError()));
+        verifyPage(700);
+    }
+
     void slowMeterJustUnderTheLimit()
     {
         startMeter(Pacing::Uart);
@@ -162,7 +265,7 @@ private slots:
 
     void garbageIsTakenAsThePage()
     {
-        // The reply's content is not checked: 255 bytes of anything make a page.
+        // Garbage of one length on every reply from the first looks like the meter's own format.
         startMeter(Pacing::Unpaced);
         meter->setFault(ReplyFault::garbage(255));
         QVERIFY(link->ReadFlash(600));

@@ -75,6 +75,8 @@ private slots:
     void bytesBeforeAFrameAreSkipped();
     void faultShapesTheReply_data();
     void faultShapesTheReply();
+    void strayBytesSurroundTheReply_data();
+    void strayBytesSurroundTheReply();
     void faultStaysUntilChanged();
     void splitReplyArrivesInTwoPartsWithAGap();
     void delayedReplyComesNoEarlierThanTheDelay();
@@ -205,6 +207,37 @@ void MeterSimulatorTest::faultShapesTheReply_data()
                                       QByteArray(300 - kReplyLength, MeterSimulator::kFillerByte)
                                << 0;
     QTest::newRow("garbage") << ReplyFault::garbage(255) << QByteArray() << 255;
+    QTest::newRow("the reply twice") << ReplyFault::repeat(20) << reply + reply << 0;
+    QTest::newRow("struck on another request: the normal reply")
+        << ReplyFault::shortReply(10).onlyOnRequest(2) << reply << 0;
+}
+
+// Faults that add random bytes around the normal reply.
+void MeterSimulatorTest::strayBytesSurroundTheReply_data()
+{
+    QTest::addColumn<ReplyFault>("fault");
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("after");
+    QTest::newRow("stray bytes after") << ReplyFault::strayAfter(3, 40) << 0 << 3;
+    QTest::newRow("a stray byte before") << ReplyFault::strayBefore(1) << 1 << 0;
+    // 100 ms of line at 19200 baud, 10 bits a byte.
+    QTest::newRow("noise") << ReplyFault::noise(100) << 0 << 192;
+}
+
+void MeterSimulatorTest::strayBytesSurroundTheReply()
+{
+    QFETCH(ReplyFault, fault);
+    QFETCH(int, before);
+    QFETCH(int, after);
+    MeterSimulator simulator(m_image, Pacing::Unpaced);
+    simulator.setFault(fault);
+    QVERIFY(simulator.start());
+    PtyClient client(simulator.devicePath());
+
+    QVERIFY(client.send(pageRequest(515)));
+    const QByteArray received = wholeAnswer(simulator, client);
+    QCOMPARE(received.size(), before + kReplyLength + after);
+    QCOMPARE(received.mid(before, kReplyLength).toHex(), expectedReply(m_image, 515).toHex());
 }
 
 void MeterSimulatorTest::faultShapesTheReply()
@@ -353,6 +386,8 @@ void MeterSimulatorTest::pacingShapesTheWrites_data()
     QTest::newRow("uart: a few bytes at a time") << Pacing::Uart << 4 << kReplyLength / 4;
     // A 16 ms USB packet holds about 31 bytes.
     QTest::newRow("usb: packets") << Pacing::Usb << 40 << 8;
+    // A 1 ms packet holds about 2 bytes.
+    QTest::newRow("usb in low-latency mode") << Pacing::UsbLowLatency << 3 << kReplyLength / 3;
 }
 
 void MeterSimulatorTest::pacingShapesTheWrites()

@@ -175,6 +175,19 @@ void SimProtocolTest::faultOptionIsRead_data()
     QTest::newRow("long") << "long:300" << true << ReplyFault::longReply(300);
     QTest::newRow("garbage") << "garbage:255" << true << ReplyFault::garbage(255);
     QTest::newRow("delay, upper case") << "DELAY:2500" << true << ReplyFault::delay(2500);
+    QTest::newRow("stray after") << "stray-after:3:40" << true << ReplyFault::strayAfter(3, 40);
+    QTest::newRow("stray before") << "stray-before:1" << true << ReplyFault::strayBefore(1);
+    QTest::newRow("repeat") << "repeat:25" << true << ReplyFault::repeat(25);
+    QTest::newRow("noise") << "noise:3000" << true << ReplyFault::noise(3000);
+    QTest::newRow("stall is a short reply") << "stall:128" << true << ReplyFault::shortReply(128);
+    QTest::newRow("on the 5th request only")
+        << "stray-after:3:40@5" << true << ReplyFault::strayAfter(3, 40).onlyOnRequest(5);
+    QTest::newRow("silent on the 2nd only") << "silent@2" << true
+                                            << ReplyFault::noAnswer().onlyOnRequest(2);
+    QTest::newRow("none on the Nth makes no sense") << "none@2" << false << ReplyFault();
+    QTest::newRow("request 0") << "repeat:25@0" << false << ReplyFault();
+    QTest::newRow("two request numbers") << "repeat:25@1@2" << false << ReplyFault();
+    QTest::newRow("stray after without delay") << "stray-after:3" << false << ReplyFault();
     QTest::newRow("unknown name") << "wobble" << false << ReplyFault();
     QTest::newRow("count missing") << "short" << false << ReplyFault();
     QTest::newRow("zero count") << "short:0" << false << ReplyFault();
@@ -207,6 +220,7 @@ void SimProtocolTest::pacingNameIsRead_data()
     QTest::newRow("unpaced") << "unpaced" << int(Pacing::Unpaced);
     QTest::newRow("uart") << "uart" << int(Pacing::Uart);
     QTest::newRow("USB") << "USB" << int(Pacing::Usb);
+    QTest::newRow("usb-low-latency") << "usb-low-latency" << int(Pacing::UsbLowLatency);
     QTest::newRow("unknown") << "fast" << -1;
 }
 

@@ -40,8 +40,9 @@ public:
     }
     QByteArray readAll() override { return std::exchange(pending, {}); }
     void expectBurst(int bytes) override { burstLength = bytes; }
-    qint64 quietMilliseconds() const override { return 1000; }
+    qint64 quietMilliseconds() const override { return quiet; }
     qint64 lastBurstMaxGapMilliseconds() const override { return 0; }
+    qint64 firstByteDelayMicroseconds() const override { return answerDelay; }
 
     // Bytes arrive and the port raises one communication event for them.
     void receive(const QByteArray& bytes, int eventCode = kReceivedData)
@@ -61,6 +62,8 @@ public:
     QStringList openedDevices;
     OpenResult nextOpenResult;
     int burstLength = 1;
+    qint64 quiet = 1000;           // how long the line has been quiet, as the test wants it
+    qint64 answerDelay = 5000;     // microseconds from a request to its reply, as the test wants it
     std::function<void()> onWrite; // runs after every write, e.g. to answer a request
 
 private:
