@@ -59,6 +59,9 @@ bool dumpOnce(int run)
 
 int main(int argc, char* argv[])
 {
+    // The CLI it starts inherits this: the meter is on a pty, never this computer's own ports.
+    if (!qEnvironmentVariableIsSet("CABLEMETER_TEST_PORTS"))
+        qputenv("CABLEMETER_TEST_PORTS", "none");
     QCoreApplication application(argc, argv);
     const int runs = argc > 1 ? std::atoi(argv[1]) : 1;
     for (int run = 1; run <= runs; ++run) {
