@@ -5,6 +5,7 @@
 #include "platform/port_holders.h"
 #include "platform/port_names.h"
 #include "platform/system_port_discovery.h"
+#include "support/fake_serial_port.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -340,28 +341,12 @@ private slots:
     void noDeviceIsNotOpened()
     {
         injectPorts(QStringLiteral("/dev/ttyUSB0|usb"));
-        class RefusingPort : public SerialPort {
-        public:
-            OpenResult open(const QString&) override
-            {
-                opened = true;
-                return {};
-            }
-            void close() override {}
-            bool isOpen() const override { return false; }
-            QString device() const override { return {}; }
-            bool write(const QByteArray&) override { return false; }
-            QByteArray readAll() override { return {}; }
-            void expectBurst(int) override {}
-            qint64 quietMilliseconds() const override { return 0; }
-            qint64 lastBurstMaxGapMilliseconds() const override { return 0; }
-            bool opened = false;
-        } port;
+        testing::FakeSerialPort port;
         const OpenResult result = openPortNumber(port, 2);
         QCOMPARE(result.failure, OpenFailure::NotFound);
-        QVERIFY(!port.opened);
+        QVERIFY(port.openedDevices.isEmpty());
         QVERIFY(openPortNumber(port, 1).ok());
-        QVERIFY(port.opened);
+        QCOMPARE(port.openedDevices, QStringList{QStringLiteral("/dev/ttyUSB0")});
     }
 
     void otherPortsAdvice_data()
