@@ -74,6 +74,13 @@ class MeterLinkTest : public QObject {
     }
 
 private slots:
+    void initTestCase()
+    {
+        // COM1 leads to one adapter, whatever this computer has; the fake port plays it.
+        qputenv("CABLEMETER_TEST_PORTS",
+                "/dev/cablemeter-test/ttyUSB0|usb|usb-Test-if00|Test adapter");
+    }
+
     void init()
     {
         port = new FakeSerialPort;
@@ -285,9 +292,9 @@ private slots:
         port->quiet = 0;
         QVERIFY(!link->ReadFlash(560));
         QCOMPARE(link->lastError().section(u'\n', 0, 0),
-                 QStringLiteral("Page 560 (slot 3) was not read: the line from the meter on COM1 "
-                                "(/dev/ttyS0) never went quiet: another device may be sending on "
-                                "it."));
+                 QStringLiteral("Page 560 (slot 3) was not read: the line from the meter on %1 "
+                                "never went quiet: another device may be sending on it.")
+                     .arg(portDisplayName(1)));
         QVERIFY(port->written.isEmpty());
     }
 
@@ -309,8 +316,9 @@ private slots:
             << "first byte varies" << true << QList<int>{561, 561, 560} << "";
         QTest::newRow("bursts that keep departing: reported, nothing taken")
             << "always long" << false << QList<int>{561, 561, 561, 561}
-            << "4 of 4 reads of page 561 (slot 3) on COM1 (/dev/ttyS0) were 260 bytes long "
-               "where this meter sends 257";
+            << QStringLiteral("4 of 4 reads of page 561 (slot 3) on %1 were 260 bytes long "
+                              "where this meter sends 257")
+                   .arg(portDisplayName(1));
         QTest::newRow("bytes after a reply: that page is read again and compared")
             << "stray after" << true << QList<int>{560, 561} << "";
         QTest::newRow("the page read again came back different: reported")
@@ -392,9 +400,10 @@ private slots:
         QVERIFY(link->ReadFlash(512));
         answerRequestsBy([](int page, int) { return meterReply(page).left(128); });
         QVERIFY(!link->ReadFlash(513));
-        QVERIFY2(link->lastError().contains(QStringLiteral(
-                     "reply to the request for page 513 (slot 0) on COM1 (/dev/ttyS0) stopped "
-                     "after 128 of 257 bytes")),
+        QVERIFY2(link->lastError().contains(
+                     QStringLiteral("reply to the request for page 513 (slot 0) on %1 stopped "
+                                    "after 128 of 257 bytes")
+                         .arg(portDisplayName(1))),
                  qPrintable(link->lastError()));
     }
 
