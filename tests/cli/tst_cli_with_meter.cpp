@@ -914,6 +914,11 @@ void CliWithMeterTest::portsShowTheWindowsMapping()
     const QString device = QStringLiteral("/dev/cablemeter-test-adapter");
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("CABLEMETER_COM3"), device);
+    // A UART listed before an adapter, and the console's port: the adapter comes first, the
+    // console is left out, and COM4 leads to nothing.
+    environment.insert(QStringLiteral("CABLEMETER_TEST_PORTS"),
+                       QStringLiteral("/dev/ttyS1|uart|||,/dev/ttyUSB7|usb|usb-FTDI_X-if00|FT232R "
+                                      "USB UART,/dev/ttyS0|uart|||console"));
     const CliRun run = runCli({QStringLiteral("ports")}, {}, environment);
     QVERIFY2(run.exitedWith(0), qPrintable(run.standardError));
     const QStringList lines = run.outputLines();
@@ -926,8 +931,18 @@ void CliWithMeterTest::portsShowTheWindowsMapping()
     };
     QCOMPARE(lineOf(QStringLiteral("COM3")),
              QStringLiteral("COM3 %1 from CABLEMETER_COM3").arg(device));
-    QVERIFY2(lineOf(QStringLiteral("COM1")).endsWith(QStringLiteral("default")) ||
-                 qEnvironmentVariableIsSet("CABLEMETER_COM1"),
+    if (qEnvironmentVariableIsSet("CABLEMETER_COM1") ||
+        qEnvironmentVariableIsSet("CABLEMETER_COM2"))
+        QSKIP("CABLEMETER_COM1/2 are set in this environment");
+    QCOMPARE(lineOf(QStringLiteral("COM1")),
+             QStringLiteral("COM1 /dev/ttyUSB7 (FT232R USB UART) default"));
+    QCOMPARE(lineOf(QStringLiteral("COM2")), QStringLiteral("COM2 /dev/ttyS1 default"));
+    QCOMPARE(lineOf(QStringLiteral("COM4")), QStringLiteral("COM4 (no serial port) default"));
+    QVERIFY2(lineOf(QStringLiteral("/dev/ttyUSB7")).endsWith(QStringLiteral("= COM1")),
+             qPrintable(run.standardOutput));
+    const int leftOut =
+        lines.indexOf(QStringLiteral("Left out, because the system console runs on them:"));
+    QVERIFY2(leftOut > 0 && lines.value(leftOut + 1).trimmed().startsWith(u"/dev/ttyS0"),
              qPrintable(run.standardOutput));
 }
 
