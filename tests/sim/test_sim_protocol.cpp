@@ -182,8 +182,8 @@ void SimProtocolTest::faultOptionIsRead_data()
     QTest::newRow("stall is a short reply") << "stall:128" << true << ReplyFault::shortReply(128);
     QTest::newRow("on the 5th request only")
         << "stray-after:3:40@5" << true << ReplyFault::strayAfter(3, 40).onlyOnRequest(5);
-    QTest::newRow("silent on the 2nd only") << "silent@2" << true
-                                            << ReplyFault::noAnswer().onlyOnRequest(2);
+    QTest::newRow("silent on the 2nd only")
+        << "silent@2" << true << ReplyFault::noAnswer().onlyOnRequest(2);
     QTest::newRow("none on the Nth makes no sense") << "none@2" << false << ReplyFault();
     QTest::newRow("request 0") << "repeat:25@0" << false << ReplyFault();
     QTest::newRow("two request numbers") << "repeat:25@1@2" << false << ReplyFault();
