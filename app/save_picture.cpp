@@ -48,13 +48,7 @@ std::optional<QString> writeBitmap(const QImage& image, const QString& path)
         return reason;
     }
     // Something else may have been put under the name while the picture was written.
-    if (std::optional<QString> refusal = refusalToReplace(path)) {
-        file.cancelWriting();
-        return refusal;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
+    return commitUnlessReplaced(file);
 }
 
 PictureSaver::PictureSaver(FileDialog& dialog, WindowControls& controls, Clock clock)

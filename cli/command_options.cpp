@@ -70,10 +70,8 @@ std::optional<QString> portNameProblem(const QString& port)
         "window maps them; \"cablemeter-cli ports\" lists the serial ports.");
     if (port.trimmed().isEmpty())
         return QStringLiteral("--port names no port. ") + advice;
-    for (int n = 1; n <= kPortCount; ++n) {
-        if (port == QStringLiteral("COM%1").arg(n))
-            return std::nullopt;
-    }
+    if (namedPortNumber(port))
+        return std::nullopt;
     // Anything else must be a path to the device, not a bare name.
     if (port.contains(QLatin1Char('/')) || port.contains(QLatin1Char('\\')))
         return std::nullopt;

@@ -15,19 +15,10 @@ namespace {
 constexpr char kDeviceMapping[] = "CABLEMETER_COM1";
 const QString kDevicePort = QStringLiteral("COM1");
 
-bool namesWindowPort(const QString& port)
-{
-    for (int n = 1; n <= kPortCount; ++n) {
-        if (port == QStringLiteral("COM%1").arg(n))
-            return true;
-    }
-    return false;
-}
-
 // The selector text the link is given; maps a device to COM1 on the way.
 QString selectorFor(const QString& port)
 {
-    if (namesWindowPort(port))
+    if (namedPortNumber(port))
         return port;
     qputenv(kDeviceMapping, port.toLocal8Bit());
     return kDevicePort;

@@ -18,13 +18,8 @@ QString cannotWrite(const QString& path, const QString& reason)
 // Puts the finished file in place, unless something other than a file took its name meanwhile.
 bool commitChecked(QSaveFile& file, const QString& path, QString& error)
 {
-    if (const std::optional<QString> refusal = refusalToReplace(path)) {
-        file.cancelWriting();
-        error = cannotWrite(path, *refusal);
-        return false;
-    }
-    if (!file.commit()) {
-        error = cannotWrite(path, file.errorString());
+    if (const std::optional<QString> reason = commitUnlessReplaced(file)) {
+        error = cannotWrite(path, *reason);
         return false;
     }
     return true;

@@ -102,7 +102,7 @@ bool PortMap::isOverridden(int portNumber) const
 QString PortMap::deviceFor(int portNumber) const
 {
 #ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(portNumber);
+    return comName(portNumber);
 #else
     if (isOverridden(portNumber))
         return m_overrides[std::size_t(portNumber - 1)];
@@ -111,6 +111,11 @@ QString PortMap::deviceFor(int portNumber) const
     const QList<FoundPort>& ports = reachablePorts();
     return portNumber <= ports.size() ? ports[portNumber - 1].device : QString();
 #endif
+}
+
+QString PortMap::comName(int portNumber)
+{
+    return QStringLiteral("COM%1").arg(portNumber);
 }
 
 QString PortMap::portText(const FoundPort& port)
@@ -122,7 +127,7 @@ QString PortMap::portText(const FoundPort& port)
 
 QString PortMap::displayName(int portNumber) const
 {
-    const QString name = QStringLiteral("COM%1").arg(portNumber);
+    const QString name = comName(portNumber);
     const QString device = deviceFor(portNumber);
     if (device.isEmpty())
         return QStringLiteral("%1 (no serial port)").arg(name);

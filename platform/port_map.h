@@ -30,6 +30,7 @@ public:
     // The ports of this computer as they are now, with the variables of the environment.
     static PortMap current();
     static QString overrideVariable(int portNumber); // "CABLEMETER_COM2"
+    static QString comName(int portNumber);          // "COM2"
 
     // The device COMn leads to; empty when it leads to none.
     QString deviceFor(int portNumber) const;

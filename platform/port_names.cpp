@@ -20,11 +20,6 @@ namespace {
 const QString kParagraphBreak = QStringLiteral("\n\n");
 const QString kListIndent = QStringLiteral("\n  ");
 
-QString comName(int portNumber)
-{
-    return QStringLiteral("COM%1").arg(portNumber);
-}
-
 QString indentedList(const QString& heading, const QStringList& lines)
 {
     return heading + kListIndent + lines.join(kListIndent);
@@ -84,7 +79,8 @@ QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult
     QStringList paragraphs;
     paragraphs << QStringLiteral("Cannot open %1: %2.")
                       .arg(ports.displayName(portNumber), result.systemReason);
-    paragraphs << QStringLiteral("Windows has no working %1 now.").arg(comName(portNumber));
+    paragraphs
+        << QStringLiteral("Windows has no working %1 now.").arg(PortMap::comName(portNumber));
     const QStringList lines = portLines(ports, portNumber, {}, {});
     paragraphs << (lines.isEmpty()
                        ? QStringLiteral("No serial port was found on this computer.")
@@ -100,7 +96,8 @@ QString heldPortAdvice(const PortMap& ports, int portNumber, const OpenResult& r
 {
     return QStringLiteral("Cannot open %1: %2.\n\n%3 is in use by another program. Close that "
                           "program (a terminal program, or another copy of this one), then %4.")
-        .arg(ports.displayName(portNumber), result.systemReason, comName(portNumber), retryAdvice);
+        .arg(ports.displayName(portNumber), result.systemReason, PortMap::comName(portNumber),
+             retryAdvice);
 }
 
 QString otherPortsTail(const PortMap& ports, const QStringList& lines, const QString& retryAdvice)
@@ -134,7 +131,7 @@ QString unreachedPortLine(const FoundPort& port, int portNumber)
     return QStringLiteral("%1: no COM number leads to it; start the program with %2=%3 to "
                           "reach it as %4")
         .arg(PortMap::portText(port), PortMap::overrideVariable(portNumber), port.device,
-             comName(portNumber));
+             PortMap::comName(portNumber));
 }
 
 // Where each of COM1 to COM4 leads, then the ports found that none of them leads to. Ports that
@@ -150,11 +147,11 @@ QStringList portLines(const PortMap& ports, int portNumber, const QString& excep
         const std::optional<FoundPort> port = ports.portAt(device);
         if (ports.isOverridden(number) || !port)
             lines << QStringLiteral("%1 leads to %2 (named by %3)%4")
-                         .arg(comName(number), device, PortMap::overrideVariable(number),
+                         .arg(PortMap::comName(number), device, PortMap::overrideVariable(number),
                               reachedSuffix);
         else
             lines << QStringLiteral("%1 leads to %2%3")
-                         .arg(comName(number), PortMap::portText(*port), reachedSuffix);
+                         .arg(PortMap::comName(number), PortMap::portText(*port), reachedSuffix);
     }
     for (const FoundPort& port : ports.reachablePorts()) {
         if (ports.portNumberOf(port.device) == 0 && !isSameDevice(ports, port.device, exceptDevice))
@@ -183,10 +180,10 @@ QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult
     if (device.isEmpty()) {
         paragraphs << (found == 0 ? QStringLiteral("Cannot open %1: no serial port was found on "
                                                    "this computer.")
-                                        .arg(comName(portNumber))
+                                        .arg(PortMap::comName(portNumber))
                                   : QStringLiteral("Cannot open %1: only %2 serial port%3 found, "
                                                    "so %1 leads to none.")
-                                        .arg(comName(portNumber))
+                                        .arg(PortMap::comName(portNumber))
                                         .arg(found)
                                         .arg(found == 1 ? QStringLiteral(" was")
                                                         : QStringLiteral("s were")));
@@ -203,7 +200,7 @@ QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult
         if (ports.isOverridden(portNumber))
             paragraphs << QStringLiteral("%1 leads to %2 because %3 names it; without that "
                                          "variable %1 leads to a port found on this computer.")
-                              .arg(comName(portNumber), device,
+                              .arg(PortMap::comName(portNumber), device,
                                    PortMap::overrideVariable(portNumber));
     }
     const QStringList lines = portLines(ports, portNumber, {}, {});
@@ -262,13 +259,18 @@ QString otherPortsTail(const PortMap&, const QStringList& lines, const QString& 
 
 } // namespace
 
-int portNumberFromSelector(const QString& selectorText)
+std::optional<int> namedPortNumber(const QString& text)
 {
     for (int n = 1; n <= kPortCount; ++n) {
-        if (selectorText == comName(n))
+        if (text == PortMap::comName(n))
             return n;
     }
-    return 1;
+    return std::nullopt;
+}
+
+int portNumberFromSelector(const QString& selectorText)
+{
+    return namedPortNumber(selectorText).value_or(1);
 }
 
 QString deviceForPort(int portNumber)
@@ -286,7 +288,7 @@ OpenResult openPortNumber(SerialPort& port, int portNumber)
     const QString device = deviceForPort(portNumber);
     if (device.isEmpty())
         return {OpenFailure::NotFound,
-                QStringLiteral("no serial port leads to %1").arg(comName(portNumber))};
+                QStringLiteral("no serial port leads to %1").arg(PortMap::comName(portNumber))};
     return port.open(device);
 }
 

@@ -5,7 +5,12 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace cablemeter {
+
+// The port a text names when it is exactly "COM1" to "COM4" (case counts); nullopt otherwise.
+std::optional<int> namedPortNumber(const QString& text);
 
 // The selector's text names the port: exactly "COM1" to "COM4"; anything else means port 1.
 int portNumberFromSelector(const QString& selectorText);

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -227,5 +228,16 @@ std::optional<QString> refusalToReplace(const QString& path)
 }
 
 #endif
+
+std::optional<QString> commitUnlessReplaced(QSaveFile& file)
+{
+    if (std::optional<QString> refusal = refusalToReplace(file.fileName())) {
+        file.cancelWriting();
+        return refusal;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
 
 } // namespace cablemeter
