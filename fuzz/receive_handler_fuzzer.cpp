@@ -89,15 +89,18 @@ QByteArray expectedRequest(int page)
     return frame.append(char(sum & 0xFF));
 }
 
-// The reply an answer may give: its first event brings a whole reply with the received-data
-// code (bytes before it spoil the answer). None: this answer cannot give a page.
+// The reply an answer may give: the first event that brings bytes brings a whole reply with the
+// received-data code (bytes before it spoil the answer; events that bring nothing do not).
+// None: this answer cannot give a page.
 std::optional<QByteArray> replyOf(const std::vector<PortEvent>& answer)
 {
-    if (answer.empty() || answer.front().deviceLost ||
-        answer.front().code != SerialPort::kReceivedData ||
-        answer.front().bytes.size() < kPageReplyLength)
+    const auto first = std::find_if(answer.begin(), answer.end(), [](const PortEvent& event) {
+        return event.deviceLost || !event.bytes.isEmpty();
+    });
+    if (first == answer.end() || first->deviceLost || first->code != SerialPort::kReceivedData ||
+        first->bytes.size() < kPageReplyLength)
         return std::nullopt;
-    return answer.front().bytes;
+    return first->bytes;
 }
 
 // Everything the answer put on the line, until the device went away.
@@ -190,6 +193,9 @@ private:
 
         const PageBuffer before = m_link.pageBuffer();
         std::vector<Answer> answers;
+        // The deliveries and cancels below belong to this read alone: they die with it, so none
+        // fires during a later read (they refer to this read's answers).
+        QObject readScope;
         m_port.written.clear();
         // The meter answers each whole request while the read waits; a request it does not answer
         // (or whose answer does not end the wait) is cancelled instead of timing out.
@@ -201,9 +207,9 @@ private:
             const std::size_t index = answers.size();
             answers.push_back(
                 {asked, index < prepared.size() ? prepared[index] : std::vector<PortEvent>{}});
-            QTimer::singleShot(0, &m_port, [this, &answers, index] {
+            QTimer::singleShot(0, &readScope, [this, &answers, &readScope, index] {
                 deliver(answers[index].events);
-                QTimer::singleShot(1, &m_port, [this, &answers, index] {
+                QTimer::singleShot(1, &readScope, [this, &answers, index] {
                     if (answers.size() == index + 1 && m_link.isReading())
                         m_link.cancel();
                 });
