@@ -7,7 +7,7 @@
 #include "cli/exit_code.h"
 #include "cli/interrupt_watch.h"
 #include "cli/meter_session.h"
-#include "cli/saved_file.h"
+#include "platform/saved_file.h"
 #include "link/meter_link.h"
 #include "platform/screen_picture.h"
 

@@ -7,7 +7,7 @@
 #include "cli/meter_session.h"
 #include "cli/record_download.h"
 #include "cli/recording_page_reader.h"
-#include "cli/saved_file.h"
+#include "platform/saved_file.h"
 #include "cli/transfer_progress.h"
 #include "link/meter_link.h"
 

@@ -1,7 +1,7 @@
 #include "cli/export_manifest.h"
 
 #include "cli/export_tables.h"
-#include "cli/saved_file.h"
+#include "platform/saved_file.h"
 #include "platform/regular_file.h"
 
 #include <QDir>

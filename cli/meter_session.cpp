@@ -26,10 +26,12 @@ QString selectorFor(const QString& port)
 
 } // namespace
 
-MeterSession::MeterSession(const QString& port, InterruptWatch& watch, bool drawProgress)
+MeterSession::MeterSession(const QString& port, InterruptWatch& watch, bool drawProgress,
+                           bool verify)
     : m_controls(selectorFor(port), drawProgress), m_port(createSerialPort(nullptr)),
       m_link(std::make_unique<MeterLink>(*m_port, m_controls))
 {
+    m_link->setVerifyPages(verify);
     QObject::connect(&watch, &InterruptWatch::interrupted, m_link.get(), [this] {
         m_controls.silenceErrors();
         m_link->cancel();

@@ -23,8 +23,10 @@ class InterruptWatch;
 // session maps to COM1 for the link, so messages name it as "COM1 (/dev/ttyUSB0)".
 class MeterSession {
 public:
-    // A Ctrl-C seen by the watch cancels the page read under way.
-    MeterSession(const QString& port, InterruptWatch& watch, bool drawProgress = false);
+    // A Ctrl-C seen by the watch cancels the page read under way. `verify`: every page is read
+    // twice and taken only when the reads agree.
+    MeterSession(const QString& port, InterruptWatch& watch, bool drawProgress = false,
+                 bool verify = false);
     ~MeterSession();
     MeterSession(const MeterSession&) = delete;
     MeterSession& operator=(const MeterSession&) = delete;

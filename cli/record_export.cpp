@@ -7,7 +7,7 @@
 #include "cli/interrupt_watch.h"
 #include "cli/picture_file_name.h"
 #include "cli/record_download.h"
-#include "cli/saved_file.h"
+#include "platform/saved_file.h"
 #include "link/page_reader.h"
 #include "platform/screen_picture.h"
 #include "screens/renderers.h"

@@ -194,7 +194,7 @@ bool MeterLink::ReadFlash(int flashPage)
     m_reading = true;
     m_cancelled = false;
     m_lostReason.clear();
-    const bool read = readAndCheck(flashPage);
+    const bool read = m_verifyPages ? readVerified(flashPage) : readAndCheck(flashPage);
     m_reading = false;
     if (m_cancelled)
         m_lastError.clear(); // cut short by Quit: nothing to tell
@@ -230,6 +230,26 @@ bool MeterLink::readAndCheck(int flashPage)
     m_served = {flashPage, m_pageBuffer, false};
     m_lastError.clear();
     return true;
+}
+
+bool MeterLink::readVerified(int flashPage)
+{
+    // Two reads must agree on the page bytes; when they do not, a third decides.
+    std::array<PageBuffer, 3> reads{};
+    for (std::size_t n = 0; n < reads.size(); ++n) {
+        if (!readAndCheck(flashPage))
+            return false;
+        reads[n] = m_pageBuffer;
+        for (std::size_t earlier = 0; earlier < n; ++earlier) {
+            if (samePageBytes(reads[earlier], reads[n]))
+                return true;
+        }
+    }
+    m_lastError = QStringLiteral("Three reads of %1 from the meter on %2 all differed, so the page "
+                                 "could not be verified and nothing was taken from it.\n\nCheck "
+                                 "the cable; then %3.")
+                      .arg(pageName(flashPage), currentPortName(), m_controls.retryAdvice());
+    return false;
 }
 
 bool MeterLink::confirmServedPage()

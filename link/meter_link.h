@@ -86,6 +86,11 @@ public:
     const PageBuffer& pageBuffer() const override { return m_pageBuffer; }
     QString lastError() const override { return m_lastError; }
 
+    // When set, every page is read twice and taken only when both reads agree on the page bytes;
+    // when they differ a third read decides.
+    void setVerifyPages(bool verify) { m_verifyPages = verify; }
+    bool verifiesPages() const { return m_verifyPages; }
+
     // Ends a page read at once, whatever it waits for (the program is quitting); the read fails
     // quietly.
     void cancel();
@@ -130,6 +135,7 @@ private:
 
     // The steps of a page read.
     bool readAndCheck(int flashPage);
+    bool readVerified(int flashPage);
     // Reads until a burst fits the baseline (or two agree where the baseline is not sure).
     // `departed` tells whether any read of the page departed from the baseline.
     bool readPageChecked(int flashPage, PageBuffer& page, bool& departed);
@@ -184,6 +190,7 @@ private:
     qint64 m_strayBytes = 0; // arrived outside any reply since the last page was handed out
     std::chrono::milliseconds m_settle = kLearningQuiet; // quiet needed before the next request
     int m_pageRequestsSent = 0;
+    bool m_verifyPages = false;
 
     // While a page read runs: whether it does, its current wait, and what ended the wait.
     bool m_reading = false;

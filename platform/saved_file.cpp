@@ -1,4 +1,4 @@
-#include "cli/saved_file.h"
+#include "platform/saved_file.h"
 
 #include "platform/regular_file.h"
 
@@ -6,7 +6,7 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 namespace {
 
@@ -74,4 +74,4 @@ bool commitSavedFile(QSaveFile& file, QString& error)
     return commitChecked(file, file.fileName(), error);
 }
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

@@ -8,7 +8,7 @@
 class QImage;
 class QSaveFile;
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 // Files are written under a temporary name and renamed only when complete, so a failure or an
 // interruption never leaves half a file. Only a regular file (or a new name) is replaced: a
@@ -23,4 +23,4 @@ std::optional<QString> refusalToWrite(const QString& path);
 // Renames a completely written QSaveFile into place, with the same last check.
 bool commitSavedFile(QSaveFile& file, QString& error);
 
-} // namespace cablemeter::cli
+} // namespace cablemeter
