@@ -4,6 +4,7 @@
 #include "app/save_picture.h"
 #include "catalogue/record_catalogue.h"
 #include "link/meter_link.h"
+#include "platform/port_names.h"
 #include "platform/qt_file_dialog.h"
 #include "platform/screen_picture.h"
 #include "platform/serial_port_factory.h"
@@ -12,18 +13,25 @@
 
 namespace cablemeter {
 
-CableMeterApp::CableMeterApp(SerialPort* port, std::unique_ptr<FileDialog> dialog, QObject* parent)
-    : QObject(parent), m_window(std::make_unique<MainWindow>()), m_picture(new ScreenPicture(this)),
-      m_port(port ? port : createSerialPort(this)),
+CableMeterApp::CableMeterApp(PortMap ports, SerialPort* port, std::unique_ptr<FileDialog> dialog,
+                             QObject* parent)
+    : QObject(parent), m_ports(std::move(ports)), m_window(std::make_unique<MainWindow>()),
+      m_picture(new ScreenPicture(this)), m_port(port ? port : createSerialPort(this)),
       m_dialog(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(m_window.get()))
 {
-    m_link = std::make_unique<MeterLink>(*m_port, *m_window);
+    MainWindow* window = m_window.get();
+    // The selector's text names the port only at the moment the port is opened.
+    m_link = std::make_unique<MeterLink>(*m_port, m_ports, *window, [window] {
+        return PortChoice::com(portNumberFromSelector(window->portSelectorText()));
+    });
+    m_link->describeChosenPort();
     m_catalogue = std::make_unique<RecordCatalogue>(*m_window, *m_link, *m_picture);
     m_saver = std::make_unique<PictureSaver>(*m_dialog, *m_window);
 
-    MainWindow* window = m_window.get();
     connect(m_picture, &ScreenPicture::changed, window,
             [this] { m_window->showPicture(m_picture->image()); });
+    connect(window, &MainWindow::portSelectorChanged, this,
+            [this] { m_link->describeChosenPort(); });
     connect(window, &MainWindow::openRequested, this, [this] { m_link->Command1_Click(); });
     connect(window, &MainWindow::closeRequested, this, [this] { m_link->Command2_Click(); });
     connect(window, &MainWindow::beepRequested, this, [this] { m_link->Command4_Click(); });

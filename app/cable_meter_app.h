@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_dialog.h"
+#include "platform/port_map.h"
 
 #include <QObject>
 
@@ -20,9 +21,10 @@ class SerialPort;
 class CableMeterApp : public QObject {
     Q_OBJECT
 public:
-    // The port and the dialog default to the platform's; tests pass their own.
-    explicit CableMeterApp(SerialPort* port = nullptr, std::unique_ptr<FileDialog> dialog = {},
-                           QObject* parent = nullptr);
+    // `ports`: where COM1 to COM4 lead (PortMap::current() for the user's computer). The port
+    // and the dialog default to the platform's; tests pass their own.
+    explicit CableMeterApp(PortMap ports, SerialPort* port = nullptr,
+                           std::unique_ptr<FileDialog> dialog = {}, QObject* parent = nullptr);
     ~CableMeterApp() override;
 
     MainWindow& window() { return *m_window; }
@@ -34,6 +36,7 @@ public:
     void quit();
 
 private:
+    PortMap m_ports;
     std::unique_ptr<MainWindow> m_window;
     ScreenPicture* m_picture = nullptr;
     SerialPort* m_port = nullptr;

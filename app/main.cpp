@@ -1,5 +1,6 @@
 #include "app/cable_meter_app.h"
 #include "app/main_window.h"
+#include "platform/interrupt_signals.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -52,7 +53,12 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(CABLEMETER_VERSION));
     QApplication::setDesktopFileName(QLatin1String(kDesktopFileName));
     QApplication::setWindowIcon(programIcon());
-    cablemeter::CableMeterApp program;
+    cablemeter::CableMeterApp program(cablemeter::PortMap::current());
+    // Ctrl-C or SIGTERM from a terminal ends the program as Quit does, so the port is closed and
+    // the serial driver left as it was found.
+    cablemeter::InterruptSignals interrupts;
+    QObject::connect(&interrupts, &cablemeter::InterruptSignals::interrupted, &program,
+                     &cablemeter::CableMeterApp::quit);
     program.window().show();
     return QApplication::exec();
 }

@@ -4,7 +4,6 @@
 #include "app/record_list.h"
 #include "app/screen_view.h"
 #include "app/twips.h"
-#include "platform/port_names.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -92,9 +91,7 @@ void MainWindow::buildPortFrame()
     m_portSelector->completer()->setCaseSensitivity(Qt::CaseSensitive);
     m_portSelector->setCurrentText(kPortNames.first());
     // The tooltip names the device the chosen port leads to, before the user presses Open.
-    connect(m_portSelector, &QComboBox::currentTextChanged, this, [this](const QString& text) {
-        setPortDescription(portDisplayName(portNumberFromSelector(text)));
-    });
+    connect(m_portSelector, &QComboBox::currentTextChanged, this, &MainWindow::portSelectorChanged);
     m_openButton = placeButton(m_portFrame, "Command1", "Open", twipsRect(1800, 240, 735, 375));
     m_closeButton = placeButton(m_portFrame, "Command2", "Close", twipsRect(2640, 240, 735, 375));
     m_beepButton = placeButton(m_portFrame, "Command4", "Beep", twipsRect(3840, 240, 735, 375));
@@ -204,12 +201,17 @@ QString MainWindow::portSelectorText() const
     return m_portSelector->currentText();
 }
 
-void MainWindow::setIndicatorColour(const QColor& colour)
+void MainWindow::showIndicator(const QColor& colour)
 {
     m_indicator->setColour(colour);
 }
 
-void MainWindow::setPortDescription(const QString& description)
+void MainWindow::reportLinkFailure(const QString& title, const QString& message)
+{
+    reportError(title, message);
+}
+
+void MainWindow::showPortDescription(const QString& description)
 {
     m_portSelector->setToolTip(description);
     m_indicator->setToolTip(description);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/link_observer.h"
 #include "platform/window_controls.h"
 
 #include <QPointer>
@@ -23,7 +24,7 @@ class ScreenView;
 // The program's one window, "Form1": the port frame, the record frame with the list and the
 // status line, the progress bar, and the screen frame with the picture, Save As and Quit. Every
 // control sits at a fixed position; the window cannot be resized.
-class MainWindow : public QWidget, public WindowControls {
+class MainWindow : public QWidget, public WindowControls, public LinkObserver {
     Q_OBJECT
 public:
     using ErrorReporter = std::function<void(const QString& title, const QString& message)>;
@@ -44,11 +45,17 @@ public:
     void appendListLine(const QString& line) override;
     QString listLine(int row) const override;
     int selectedListLine() const override;
-    QString portSelectorText() const override;
-    void setIndicatorColour(const QColor& colour) override;
-    void setPortDescription(const QString& description) override;
     void setBusy(bool busy) override;
     void reportError(const QString& title, const QString& message) override;
+
+    // LinkObserver
+    void showIndicator(const QColor& colour) override;
+    // Shown as the selector's and the indicator's tooltip, so the user sees the real device.
+    void showPortDescription(const QString& description) override;
+    void reportLinkFailure(const QString& title, const QString& message) override;
+
+    // The port selector's text (Combo1), read when the port is opened.
+    QString portSelectorText() const;
 
     ScreenView* screenView() const { return m_picture; }
 
@@ -63,8 +70,9 @@ signals:
     void readRequested();  // Read (Command7)
     // A click on List1 that leaves a line selected, or a navigation key that selects another.
     void listLineClicked(int row);
-    void saveAsRequested(); // Save As (Command6)
-    void quitRequested();   // Quit (Command3) or the window closed by its frame
+    void portSelectorChanged(); // another port was picked or typed in the selector
+    void saveAsRequested();     // Save As (Command6)
+    void quitRequested();       // Quit (Command3) or the window closed by its frame
 
 protected:
     void closeEvent(QCloseEvent* event) override;

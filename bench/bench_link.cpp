@@ -1,5 +1,6 @@
 // Page-read and catalogue timings against the simulated meter paced at 19200 baud, as ratios to
-// the line time of the bytes exchanged. Rerun: build/bin/bench_link [reads]
+// the line time of the bytes exchanged, for each pacing, for meters whose answer time and byte 0
+// vary, for an echoing adapter, and with every page verified. Rerun: build/bin/bench_link [reads]
 #include "catalogue/record_catalogue.h"
 #include "catalogue/record_kind.h"
 #include "link/meter_link.h"
@@ -9,6 +10,7 @@
 #include "sim/line_pacing.h"
 #include "sim/meter_simulator.h"
 #include "support/fake_window_controls.h"
+#include "support/test_port_map.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -47,17 +49,40 @@ double lineSeconds(int bytes)
     return std::chrono::duration<double>(sim::lineTimeOf(bytes)).count();
 }
 
-void measure(sim::Pacing pacing, int reads, bool screens)
+// A meter and the way its bytes reach us.
+struct MeterSetup {
+    QString name;
+    sim::Pacing pacing = sim::Pacing::Uart;
+    sim::MeterTraits traits;
+    bool verify = false;
+    bool erased = false; // a meter whose slots are all erased but the first: identical replies
+};
+
+QByteArray imageOf(const MeterSetup& setup)
 {
-    sim::MeterSimulator meter(sim::makeDemoImage(), pacing);
+    QByteArray image = sim::makeDemoImage();
+    if (setup.erased) {
+        constexpr int kFirstErasedPage = kFirstSlotPage + kPagesPerSlot;
+        image.truncate(qsizetype(kFirstErasedPage) * kPageSize);
+    }
+    return image;
+}
+
+void measure(const MeterSetup& setup, int reads, bool screens)
+{
+    sim::MeterSimulator meter(imageOf(setup), setup.pacing);
+    meter.setTraits(setup.traits);
     if (!meter.start()) {
         std::fprintf(stderr, "simulator: %s\n", qPrintable(meter.errorString()));
         return;
     }
-    qputenv("CABLEMETER_COM1", meter.devicePath().toLocal8Bit());
+    PortMap ports = testing::testPortMap();
     QtSerialPort port;
     testing::FakeWindowControls controls;
-    MeterLink link(port, controls);
+    const PortChoice device = PortChoice::path(meter.devicePath());
+    MeterLink link(port, ports, controls, [device] { return device; });
+    link.setVerifyPages(setup.verify);
+    const QByteArray label = setup.name.toLocal8Bit();
     if (!link.OpenCom()) {
         std::fprintf(stderr, "open: %s\n", qPrintable(link.lastError()));
         return;
@@ -70,10 +95,10 @@ void measure(sim::Pacing pacing, int reads, bool screens)
     for (int i = 0; i < reads; ++i)
         failures += link.ReadFlash(513 + i % 400) ? 0 : 1;
     const double perRead = double(wall.nsecsElapsed()) / 1e9 / reads;
-    std::printf("%-15s page read: %6.1f ms, line time %6.1f ms, ratio %.3f (%d reads, %d "
+    std::printf("%-26s page read: %6.1f ms, line time %6.1f ms, ratio %.3f (%d reads, %d "
                 "failed, %d requests sent)\n",
-                qPrintable(sim::pacingName(pacing)), perRead * 1e3, pageLine * 1e3,
-                perRead / pageLine, reads, failures, link.pageRequestsSent());
+                label.constData(), perRead * 1e3, pageLine * 1e3, perRead / pageLine, reads,
+                failures, link.pageRequestsSent());
 
     QTemporaryDir folder;
     ScreenPicture picture;
@@ -86,9 +111,9 @@ void measure(sim::Pacing pacing, int reads, bool screens)
     const double catalogueWall = double(wall.nsecsElapsed()) / 1e9;
     const double catalogueCpu = cpuSeconds() - cpuBefore;
     const double catalogueLine = kSlotCount * pageLine;
-    std::printf("%-15s catalogue: %6.0f ms, line time %6.0f ms, ratio %.3f, CPU %.1f %% of wall, "
+    std::printf("%-26s catalogue: %6.0f ms, line time %6.0f ms, ratio %.3f, CPU %.1f %% of wall, "
                 "%lld lines listed, %lld errors, %d requests for %d pages\n",
-                qPrintable(sim::pacingName(pacing)), catalogueWall * 1e3, catalogueLine * 1e3,
+                label.constData(), catalogueWall * 1e3, catalogueLine * 1e3,
                 catalogueWall / catalogueLine, 100.0 * catalogueCpu / catalogueWall,
                 qlonglong(controls.lines.size()), qlonglong(controls.errors.size()),
                 link.pageRequestsSent() - requestsBefore, kSlotCount);
@@ -106,8 +131,8 @@ void measure(sim::Pacing pacing, int reads, bool screens)
         catalogue.List1_Click();
         const double clickWall = double(wall.nsecsElapsed()) / 1e9;
         std::printf(
-            "%-15s screen %-5s slot %2d: %6.1f ms, %d page(s) line time %6.1f ms, ratio %.3f\n",
-            qPrintable(sim::pacingName(pacing)), qPrintable(controls.lines[row].mid(8, 5)),
+            "%-26s screen %-5s slot %2d: %6.1f ms, %d page(s) line time %6.1f ms, ratio %.3f\n",
+            label.constData(), qPrintable(controls.lines[row].mid(8, 5)),
             int(catalogue.listSlot()[row]), clickWall * 1e3, pages, pages * pageLine * 1e3,
             clickWall / (pages * pageLine));
     }
@@ -134,10 +159,11 @@ void measureCancel()
         meter.setFault(c.fault);
         if (!meter.start())
             return;
-        qputenv("CABLEMETER_COM1", meter.devicePath().toLocal8Bit());
+        PortMap ports = testing::testPortMap();
         QtSerialPort port;
         testing::FakeWindowControls controls;
-        MeterLink link(port, controls);
+        const PortChoice device = PortChoice::path(meter.devicePath());
+        MeterLink link(port, ports, controls, [device] { return device; });
         for (int i = 0; i < c.failedReadsFirst; ++i)
             (void)link.ReadFlash(512);
         QElapsedTimer sinceCancel;
@@ -157,15 +183,34 @@ void measureCancel()
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The benchmark's meter is on a pty: never look at this computer's own serial ports.
-    if (!qEnvironmentVariableIsSet("CABLEMETER_TEST_PORTS"))
-        qputenv("CABLEMETER_TEST_PORTS", "none");
     QApplication application(argc, argv);
     const int reads = argc > 1 ? std::atoi(argv[1]) : 20;
     const bool screens = !qEnvironmentVariableIsSet("BENCH_NO_SCREENS");
-    for (sim::Pacing pacing :
-         {sim::Pacing::Unpaced, sim::Pacing::Uart, sim::Pacing::Usb, sim::Pacing::UsbLowLatency})
-        measure(pacing, reads, screens);
+    using sim::Pacing;
+    using std::chrono::milliseconds;
+    for (Pacing pacing : {Pacing::Unpaced, Pacing::Uart, Pacing::Usb, Pacing::UsbLowLatency})
+        measure({sim::pacingName(pacing), pacing, {}}, reads, screens);
+
+    // Sound meters that differ from the simulator's defaults: each must cost a request a page.
+    sim::MeterTraits jitter;
+    jitter.fastestAnswer = milliseconds(1);
+    jitter.slowestAnswer = milliseconds(20);
+    jitter.firstByte = sim::MeterTraits::FirstByte::Random;
+    measure({QStringLiteral("uart, answer 1-20 ms"), Pacing::Uart, jitter}, reads, false);
+    sim::MeterTraits erasedJitter;
+    erasedJitter.fastestAnswer = milliseconds(3);
+    erasedJitter.slowestAnswer = milliseconds(20);
+    erasedJitter.firstByte = sim::MeterTraits::FirstByte::Counting;
+    measure({QStringLiteral("uart, 3-20 ms, erased"), Pacing::Uart, erasedJitter, false, true},
+            reads, false);
+    sim::MeterTraits echo;
+    echo.echo = true;
+    measure({QStringLiteral("uart, echoing adapter"), Pacing::Uart, echo}, reads, false);
+
+    // Every page read twice.
+    measure({QStringLiteral("uart, verified"), Pacing::Uart, {}, true}, reads, false);
+    measure({QStringLiteral("usb-low-latency, verified"), Pacing::UsbLowLatency, {}, true}, reads,
+            false);
     measureCancel();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -63,6 +63,7 @@ bool RecordCatalogue::MadeIndex()
     // The file is written only once every page is in, so a Read that stops part-way leaves the
     // previous catalogue whole.
     QByteArray contents(kCatalogueFileSize, '\0');
+    m_reader.beginOperation();
     for (int slot = 0; slot < kSlotCount; ++slot) {
         m_controls.setProgressValue(kDownloadProgressStep * slot);
         const int page = headerPage(slot);
@@ -82,6 +83,15 @@ bool RecordCatalogue::MadeIndex()
         const PageBuffer& buffer = m_reader.pageBuffer();
         std::copy(buffer.begin() + 1, buffer.end(),
                   contents.begin() + qsizetype(slot) * kCatalogueBlockSize);
+    }
+    // The last header page is checked like the others before anything is written.
+    if (!m_reader.endOperation()) {
+        m_controls.reportError(
+            kReadFailedTitle, m_reader.lastError() +
+                                  QStringLiteral("\n%1 and the record list were left as they were.")
+                                      .arg(QDir::toNativeSeparators(
+                                          QFileInfo(m_catalogueFilePath).absoluteFilePath())));
+        return false;
     }
     QString error;
     if (!writeCatalogueFile(m_catalogueFilePath, contents, error)) {
@@ -132,7 +142,8 @@ void RecordCatalogue::List1_Click()
     m_picture.setBackground(loadBackground());
     ScreenContext context{m_reader, m_picture,
                           [this](const QString& text) { m_controls.setStatusText(text); }};
-    if (!renderer->second(context, slot))
+    m_reader.beginOperation();
+    if (!renderer->second(context, slot) || !m_reader.endOperation())
         m_controls.reportError(
             QStringLiteral("Record not shown"),
             QStringLiteral("The record in slot %1 could not be read from the meter: %2\n"

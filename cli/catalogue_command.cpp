@@ -7,8 +7,8 @@
 #include "cli/exit_code.h"
 #include "cli/interrupt_watch.h"
 #include "cli/meter_session.h"
-#include "platform/saved_file.h"
 #include "link/meter_link.h"
+#include "platform/saved_file.h"
 #include "platform/screen_picture.h"
 
 #include <QCommandLineParser>
@@ -28,9 +28,11 @@ int CatalogueCommand::run(const QStringList& arguments)
         QStringLiteral("port"),
         QStringLiteral("The meter's serial device (or COM1 to COM4 as the window maps them)."),
         QStringLiteral("DEVICE"));
-    parser.addOption(port);
+    const QCommandLineOption verify = verifyOption();
+    parser.addOptions({port, verify});
     int exitCode = kExitSuccess;
-    if (!parseCommandOptions(parser, QStringLiteral("cablemeter-cli catalogue --port DEVICE"),
+    if (!parseCommandOptions(parser,
+                             QStringLiteral("cablemeter-cli catalogue --port DEVICE [--verify]"),
                              arguments, exitCode) ||
         !requireOptions(parser, {port}, exitCode) || !requirePortName(parser.value(port), exitCode))
         return exitCode;
@@ -44,7 +46,8 @@ int CatalogueCommand::run(const QStringList& arguments)
         return kExitFileFailed;
     }
 
-    MeterSession session(parser.value(port), m_watch, standardErrorIsTerminal());
+    MeterSession session(parser.value(port), m_watch, standardErrorIsTerminal(),
+                         parser.isSet(verify));
     if (!session.open()) {
         printProblem(session.openError());
         return kExitPortNotOpened;
@@ -62,6 +65,8 @@ int CatalogueCommand::run(const QStringList& arguments)
         // A page that did not arrive leaves its reason with the link; a file problem does not.
         return session.link().lastError().isEmpty() ? kExitFileFailed : kExitMeterFailed;
     }
+    if (parser.isSet(verify))
+        printMessage(verifiedNote());
     return kExitSuccess;
 }
 

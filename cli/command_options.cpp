@@ -88,4 +88,18 @@ bool requirePortName(const QString& port, int& exitCode)
     return true;
 }
 
+QCommandLineOption verifyOption()
+{
+    return QCommandLineOption(
+        QStringLiteral("verify"),
+        QStringLiteral("Read every page twice and take it only when both reads agree (a third read "
+                       "decides when they differ). About twice as long; recommended for copies "
+                       "you keep."));
+}
+
+QString verifiedNote()
+{
+    return QStringLiteral("Verified: every page was read twice and compared.");
+}
+
 } // namespace cablemeter::cli

@@ -22,6 +22,11 @@ bool parseCommandOptions(QCommandLineParser& parser, const QString& usage,
 bool requireOptions(const QCommandLineParser& parser, const QList<QCommandLineOption>& options,
                     int& exitCode);
 
+// --verify: every page is read twice and taken only when the reads agree.
+QCommandLineOption verifyOption();
+// What a verified copy tells the user at its end.
+QString verifiedNote();
+
 // Why `port` names no port: nothing when it is COM1 to COM4 or a path to a device. An empty
 // name and bare words ("COM5", "ttyUSB0") are refused rather than guessed at.
 std::optional<QString> portNameProblem(const QString& port);

@@ -2,18 +2,13 @@
 
 #include "cli/console_output.h"
 
-#include <utility>
-
 namespace cablemeter::cli {
 
 namespace {
 constexpr int kPercent = 100;
 }
 
-ConsoleControls::ConsoleControls(QString portSelectorText, bool drawProgress)
-    : m_portSelectorText(std::move(portSelectorText)), m_drawProgress(drawProgress)
-{
-}
+ConsoleControls::ConsoleControls(bool drawProgress) : m_drawProgress(drawProgress) {}
 
 void ConsoleControls::setStatusText(const QString& text)
 {

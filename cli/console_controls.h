@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/link_observer.h"
 #include "platform/window_controls.h"
 
 #include <QString>
@@ -8,11 +9,10 @@
 namespace cablemeter::cli {
 
 // The window's controls on a terminal: record list lines go to stdout, the status line, the
-// progress and error messages to stderr. The port selector holds a fixed text.
-class ConsoleControls : public WindowControls {
+// progress and error messages to stderr. It also hears the link's reports.
+class ConsoleControls : public WindowControls, public LinkObserver {
 public:
-    explicit ConsoleControls(QString portSelectorText = QStringLiteral("COM1"),
-                             bool drawProgress = false);
+    explicit ConsoleControls(bool drawProgress = false);
 
     void setStatusText(const QString& text) override;
     QString statusText() const override { return m_status; }
@@ -27,17 +27,17 @@ public:
     QString listLine(int row) const override { return m_lines.value(row); }
     int selectedListLine() const override { return -1; }
 
-    QString portSelectorText() const override { return m_portSelectorText; }
-    void setIndicatorColour(const QColor&) override {}
-    void setPortDescription(const QString& description) override
-    {
-        m_portDescription = description;
-    }
-    QString portDescription() const { return m_portDescription; }
-
     void setBusy(bool) override {}
 
     void reportError(const QString& title, const QString& message) override;
+
+    // LinkObserver: the terminal has no indicator or tooltip.
+    void showIndicator(const QColor&) override {}
+    void showPortDescription(const QString&) override {}
+    void reportLinkFailure(const QString& title, const QString& message) override
+    {
+        reportError(title, message);
+    }
     QString retryAdvice() const override { return QStringLiteral("run the command again"); }
     int reportedErrorCount() const { return m_reportedErrors; }
     // After Ctrl-C the failures that follow from it are not news to the user.
@@ -46,14 +46,12 @@ public:
 private:
     void endProgressLine();
 
-    QString m_portSelectorText;
     bool m_drawProgress = false;
     QString m_status;
     bool m_progressVisible = false;
     int m_progressMaximum = 0;
     bool m_progressLineOpen = false;
     QStringList m_lines;
-    QString m_portDescription;
     int m_reportedErrors = 0;
     bool m_errorsSilenced = false;
 };

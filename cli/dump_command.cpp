@@ -7,9 +7,9 @@
 #include "cli/meter_session.h"
 #include "cli/record_download.h"
 #include "cli/recording_page_reader.h"
-#include "platform/saved_file.h"
 #include "cli/transfer_progress.h"
 #include "link/meter_link.h"
+#include "platform/saved_file.h"
 
 #include <QCommandLineParser>
 #include <QSaveFile>
@@ -40,10 +40,12 @@ int DumpCommand::run(const QStringList& arguments)
     const QCommandLineOption out(QStringLiteral("out"),
                                  QStringLiteral("The flash image file to write."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({port, out});
+    const QCommandLineOption verify = verifyOption();
+    parser.addOptions({port, out, verify});
     int exitCode = kExitSuccess;
-    if (!parseCommandOptions(parser, QStringLiteral("cablemeter-cli dump --port DEVICE --out FILE"),
-                             arguments, exitCode) ||
+    if (!parseCommandOptions(
+            parser, QStringLiteral("cablemeter-cli dump --port DEVICE --out FILE [--verify]"),
+            arguments, exitCode) ||
         !requireOptions(parser, {port, out}, exitCode) ||
         !requirePortName(parser.value(port), exitCode))
         return exitCode;
@@ -60,7 +62,7 @@ int DumpCommand::run(const QStringList& arguments)
         return kExitFileFailed;
     }
 
-    MeterSession session(parser.value(port), m_watch);
+    MeterSession session(parser.value(port), m_watch, false, parser.isSet(verify));
     if (!session.open()) {
         printProblem(session.openError());
         return kExitPortNotOpened;
@@ -71,8 +73,16 @@ int DumpCommand::run(const QStringList& arguments)
     TransferProgress progress(standardErrorIsTerminal());
     download.setProgress([&progress](int done, int total) { progress.update(done, total); });
     download.setStopRequested([this] { return m_watch.isInterrupted(); });
+    recorder.beginOperation();
     const bool complete = download.readCatalogue() && download.readRecords();
     progress.finish();
+    // The last page is checked like the others before anything is written.
+    if (complete && !recorder.endOperation()) {
+        image.cancelWriting();
+        printProblem(recorder.lastError() +
+                     QStringLiteral("\n%1 was not written.").arg(image.fileName()));
+        return kExitMeterFailed;
+    }
     if (!complete) {
         image.cancelWriting();
         if (download.wasStopped()) {
@@ -96,6 +106,8 @@ int DumpCommand::run(const QStringList& arguments)
                      .arg(download.listedEntries().size())
                      .arg(recorder.fetchedPageCount())
                      .arg(image.fileName()));
+    if (parser.isSet(verify))
+        printMessage(verifiedNote());
     return kExitSuccess;
 }
 

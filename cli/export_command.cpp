@@ -38,7 +38,8 @@ QImage screenBackground()
 int ExportCommand::run(const QStringList& arguments)
 {
     const QString usage = QStringLiteral("cablemeter-cli export (--image FILE | --port DEVICE) "
-                                         "--dir DIR [--format png|bmp] [--json] [--force]");
+                                         "--dir DIR [--format png|bmp] [--json] [--force] "
+                                         "[--verify]");
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Draws every stored record that has a screen as the window shows it: one picture per\n"
@@ -73,13 +74,20 @@ int ExportCommand::run(const QStringList& arguments)
         QStringLiteral("force"),
         QStringLiteral("When DIR holds an earlier export, remove the files it wrote (as listed "
                        "in its cablemeter-export.txt) before writing this one."));
-    parser.addOptions({image, port, dir, format, json, force});
+    const QCommandLineOption verify = verifyOption();
+    parser.addOptions({image, port, dir, format, json, force, verify});
     int exitCode = kExitSuccess;
     if (!parseCommandOptions(parser, usage, arguments, exitCode) ||
         !requireOptions(parser, {dir}, exitCode))
         return exitCode;
     if (parser.isSet(image) == parser.isSet(port)) {
         printProblem(QStringLiteral("give either --image FILE or --port DEVICE\nUsage: ") + usage);
+        return kExitUsage;
+    }
+    if (parser.isSet(image) && parser.isSet(verify)) {
+        printProblem(QStringLiteral("--verify checks what is read from the meter: it goes with "
+                                    "--port, not --image\nUsage: ") +
+                     usage);
         return kExitUsage;
     }
     if (parser.isSet(port) && !requirePortName(parser.value(port), exitCode))
@@ -103,14 +111,17 @@ int ExportCommand::run(const QStringList& arguments)
         return RecordExport(imageReader, m_watch, settings).run();
     }
 
-    MeterSession session(parser.value(port), m_watch);
+    MeterSession session(parser.value(port), m_watch, false, parser.isSet(verify));
     if (!session.open()) {
         printProblem(session.openError());
         return kExitPortNotOpened;
     }
     // Each page comes from the meter once; drawing and decoding a record read the same pages.
     RecordingPageReader meterPages(session.link());
-    return RecordExport(meterPages, m_watch, settings).run();
+    const int status = RecordExport(meterPages, m_watch, settings).run();
+    if (status == kExitSuccess && parser.isSet(verify))
+        printMessage(verifiedNote());
+    return status;
 }
 
 } // namespace cablemeter::cli

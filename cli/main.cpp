@@ -21,11 +21,12 @@ and screens.
 Commands:
   ports                               List the serial ports found and the device each of the
                                       window's COM1 to COM4 leads to.
-  catalogue --port DEVICE             Download the catalogue into MeterDat.dat in the current
+  catalogue --port DEVICE [--verify]  Download the catalogue into MeterDat.dat in the current
                                       folder, as the window's Read does, and print the record list.
-  dump --port DEVICE --out FILE       Copy every stored record's pages into a flash image file
+  dump --port DEVICE --out FILE [--verify]
+                                      Copy every stored record's pages into a flash image file
                                       (served by cablemeter-sim --image, drawn by export --image).
-  export (--image FILE | --port DEVICE) --dir DIR [--format png|bmp] [--json] [--force]
+  export (--image FILE | --port DEVICE [--verify]) --dir DIR [--format png|bmp] [--json] [--force]
                                       Draw every record with a screen as the window does, and
                                       write the records' values to records.csv and points.csv
                                       (or records.json). A DIR that holds an earlier export is
@@ -34,6 +35,8 @@ Commands:
                                       cablemeter-export.txt).
 
 DEVICE is the meter's serial device, e.g. /dev/ttyUSB0, or COM1 to COM4 as the window maps them.
+--verify reads every page twice and takes it only when both reads agree (a third read decides
+when they differ): about twice as long, and recommended for copies you archive.
 "cablemeter-cli COMMAND --help" describes a command's options; "cablemeter-cli --version" shows
 the program's version.
 

@@ -12,24 +12,19 @@ namespace cablemeter::cli {
 
 namespace {
 
-constexpr char kDeviceMapping[] = "CABLEMETER_COM1";
-const QString kDevicePort = QStringLiteral("COM1");
-
-// The selector text the link is given; maps a device to COM1 on the way.
-QString selectorFor(const QString& port)
+PortChoice choiceOf(const QString& port)
 {
-    if (namedPortNumber(port))
-        return port;
-    qputenv(kDeviceMapping, port.toLocal8Bit());
-    return kDevicePort;
+    if (const std::optional<int> number = namedPortNumber(port))
+        return PortChoice::com(*number);
+    return PortChoice::path(port);
 }
 
 } // namespace
 
 MeterSession::MeterSession(const QString& port, InterruptWatch& watch, bool drawProgress,
                            bool verify)
-    : m_controls(selectorFor(port), drawProgress), m_port(createSerialPort(nullptr)),
-      m_link(std::make_unique<MeterLink>(*m_port, m_controls))
+    : m_choice(choiceOf(port)), m_controls(drawProgress), m_port(createSerialPort(nullptr)),
+      m_link(std::make_unique<MeterLink>(*m_port, m_ports, m_controls, [this] { return m_choice; }))
 {
     m_link->setVerifyPages(verify);
     QObject::connect(&watch, &InterruptWatch::interrupted, m_link.get(), [this] {
@@ -49,8 +44,7 @@ QString MeterSession::openError() const
 {
     QString error = m_link->lastError();
     // The link's advice is the window's (pick another port in the selector); say it our way too.
-    const QString device = deviceForPort(portNumberFromSelector(m_controls.portSelectorText()));
-    if (!QFileInfo::exists(device))
+    if (!QFileInfo::exists(m_ports.deviceFor(m_choice)))
         error += QStringLiteral("\n\nGive the meter's device with --port DEVICE; "
                                 "\"cablemeter-cli ports\" lists the serial ports.");
     return error;

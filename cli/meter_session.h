@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/console_controls.h"
+#include "platform/port_map.h"
 
 #include <QString>
 
@@ -18,9 +19,9 @@ class InterruptWatch;
 // The window's link to the meter, driven from the command line: the platform's serial port, the
 // console controls and MeterLink with its timing and receive rules.
 //
-// The link opens the port its selector names through the CABLEMETER_COM<n> mapping. A port given
-// as COM1 to COM4 is taken as the window takes it; any other text is a device, which this
-// session maps to COM1 for the link, so messages name it as "COM1 (/dev/ttyUSB0)".
+// `port` is what the user gave --port: COM1 to COM4 lead where the window's COM numbers lead
+// (the user's CABLEMETER_COM<n> included); anything else is the device itself, and messages name
+// it as given.
 class MeterSession {
 public:
     // A Ctrl-C seen by the watch cancels the page read under way. `verify`: every page is read
@@ -39,6 +40,8 @@ public:
     ConsoleControls& controls() { return m_controls; }
 
 private:
+    PortChoice m_choice;
+    PortMap m_ports = PortMap::current();
     ConsoleControls m_controls;
     std::unique_ptr<SerialPort> m_port;
     std::unique_ptr<MeterLink> m_link;

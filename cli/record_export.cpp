@@ -7,8 +7,8 @@
 #include "cli/interrupt_watch.h"
 #include "cli/picture_file_name.h"
 #include "cli/record_download.h"
-#include "platform/saved_file.h"
 #include "link/page_reader.h"
+#include "platform/saved_file.h"
 #include "platform/screen_picture.h"
 #include "screens/renderers.h"
 
@@ -38,6 +38,7 @@ int RecordExport::run()
                          .arg(m_settings.folder, m_manifest.path()));
         return kExitEarlierExport;
     }
+    m_reader.beginOperation();
     RecordDownload catalogue(m_reader);
     catalogue.setStopRequested([this] { return m_watch.isInterrupted(); });
     if (!catalogue.readCatalogue()) {
@@ -67,6 +68,11 @@ int RecordExport::run()
         if (const int status = exportRecord(record); status != kExitSuccess)
             return stopped(status);
         records.append(record);
+    }
+    // The last page is checked like the others before the tables are written.
+    if (!m_reader.endOperation()) {
+        printProblem(m_reader.lastError());
+        return stopped(kExitMeterFailed);
     }
     if (const int status = writeTables(records); status != kExitSuccess)
         return stopped(status);

@@ -37,4 +37,12 @@ bool RecordingPageReader::ReadFlash(int flashPage)
     return true;
 }
 
+bool RecordingPageReader::endOperation()
+{
+    if (m_source.endOperation())
+        return true;
+    m_lastError = m_source.lastError();
+    return false;
+}
+
 } // namespace cablemeter::cli

@@ -21,6 +21,8 @@ public:
     bool ReadFlash(int flashPage) override;
     const PageBuffer& pageBuffer() const override { return m_buffer; }
     QString lastError() const override { return m_lastError; }
+    void beginOperation() override { m_source.beginOperation(); }
+    bool endOperation() override;
 
     const QByteArray& image() const { return m_image; }
     // Pages fetched from the source so far.

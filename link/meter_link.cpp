@@ -1,13 +1,12 @@
 #include "link/meter_link.h"
 
+#include "link/link_observer.h"
 #include "link/request_frame.h"
 #include "platform/port_names.h"
 #include "platform/serial_port.h"
-#include "platform/window_controls.h"
 
 #include <QColor>
 #include <QEventLoop>
-#include <QHash>
 #include <QTimer>
 
 #include <algorithm>
@@ -20,34 +19,29 @@ namespace {
 const QColor kPortOpenColour{0, 255, 255};
 const QColor kPortClosedColour{255, 0, 0};
 
-// How often the link looks for the rest of a reply that is short of the learned length.
-constexpr std::chrono::milliseconds kTailPoll{1};
-
-// Page bytes a reply carries: 1 to 254 (255 and 256 never come from the meter).
-constexpr int kCarriedPageBytes = MeterLink::kPageReplyLength - 1;
+using Finding = ReplyJudge::Finding;
+using Verdict = ReplyJudge::Verdict;
+using std::chrono::milliseconds;
 
 bool samePageBytes(const PageBuffer& a, const PageBuffer& b)
 {
-    return std::equal(a.begin() + 1, a.begin() + 1 + kCarriedPageBytes, b.begin() + 1);
+    return std::equal(a.begin() + 1, a.begin() + 1 + ReplyJudge::kCarriedPageBytes, b.begin() + 1);
 }
 
-QString hexByte(int value)
-{
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(2, u'0');
-}
+constexpr qint64 kMicrosecondsPerMillisecond = 1000;
 
 } // namespace
 
-MeterLink::MeterLink(SerialPort& port, WindowControls& controls, QObject* parent)
-    : QObject(parent), m_port(port), m_controls(controls), m_quietCheck(new QTimer(this))
+MeterLink::MeterLink(SerialPort& port, PortMap& ports, LinkObserver& observer,
+                     ChoosePort choosePort, QObject* parent)
+    : QObject(parent), m_port(port), m_ports(ports), m_observer(observer),
+      m_choosePort(std::move(choosePort)), m_choice(m_choosePort()), m_burstCheck(new QTimer(this))
 {
-    m_quietCheck->setSingleShot(true);
-    m_quietCheck->setTimerType(Qt::PreciseTimer);
-    connect(m_quietCheck, &QTimer::timeout, this, &MeterLink::checkBurstQuiet);
+    m_burstCheck->setSingleShot(true);
+    m_burstCheck->setTimerType(Qt::PreciseTimer);
+    connect(m_burstCheck, &QTimer::timeout, this, &MeterLink::lookAtBurst);
     connect(&m_port, &SerialPort::commEvent, this, &MeterLink::MSComm1_OnComm);
     connect(&m_port, &SerialPort::portLost, this, &MeterLink::onPortLost);
-    m_controls.setPortDescription(
-        portDisplayName(portNumberFromSelector(m_controls.portSelectorText())));
 }
 
 MeterLink::~MeterLink()
@@ -55,57 +49,69 @@ MeterLink::~MeterLink()
     cancel();
 }
 
-QString MeterLink::currentPortName() const
+QString MeterLink::portName() const
 {
-    return portDisplayName(m_portNumber);
+    return m_ports.displayName(m_choice);
+}
+
+void MeterLink::describeChosenPort()
+{
+    const PortChoice chosen = m_choosePort();
+    m_ports.refresh();
+    m_observer.showPortDescription(m_ports.displayName(chosen));
+}
+
+QString MeterLink::retryAdvice() const
+{
+    return m_observer.retryAdvice();
 }
 
 QString MeterLink::pageName(int flashPage) const
 {
-    const int firstSlotPage = headerPage(0);
     const int lastSlotPage = headerPage(kSlotCount) - 1;
-    if (flashPage < firstSlotPage || flashPage > lastSlotPage)
+    if (flashPage < kFirstSlotPage || flashPage > lastSlotPage)
         return QStringLiteral("page %1").arg(flashPage);
     return QStringLiteral("page %1 (slot %2)")
         .arg(flashPage)
-        .arg((flashPage - firstSlotPage) / kPagesPerSlot);
+        .arg((flashPage - kFirstSlotPage) / kPagesPerSlot);
 }
 
 bool MeterLink::OpenCom()
 {
     if (m_port.isOpen())
         m_port.close();
-    m_portNumber = portNumberFromSelector(m_controls.portSelectorText());
-    m_controls.setPortDescription(currentPortName());
-    const OpenResult result = openPortNumber(m_port, m_portNumber);
+    m_choice = m_choosePort();
+    m_ports.refresh(); // an adapter plugged in since the last open is found now
+    m_observer.showPortDescription(portName());
+    const OpenResult result = openChosenPort(m_port, m_ports, m_choice);
     if (!result.ok()) {
         // The port is closed now, whatever it was before: the indicator must not say open.
-        m_controls.setIndicatorColour(kPortClosedColour);
-        m_lastError = describeOpenFailure(m_portNumber, result, m_controls.retryAdvice());
+        m_observer.showIndicator(kPortClosedColour);
+        m_lastError = describeOpenFailure(m_ports, m_choice, result, retryAdvice());
         return false;
     }
     m_port.readAll();
     // Another port may lead to another meter: what its replies look like is learned afresh.
-    m_baseline = {};
+    m_judge.forgetMeter();
     m_served = {};
-    m_lastReply.clear();
-    m_lastReplyPage = -1;
-    m_strayBytes = 0;
-    m_settle = kLearningQuiet;
+    m_bytesBetweenReplies = 0;
+    m_beepAnswerDue = false;
+    m_settle = ReplyJudge::kSettledQuiet;
     m_pageRequestsSent = 0;
-    m_controls.setIndicatorColour(kPortOpenColour);
+    m_sinceNoAnswer.invalidate();
+    m_observer.showIndicator(kPortOpenColour);
     return true;
 }
 
 void MeterLink::Command1_Click()
 {
     if (!OpenCom())
-        m_controls.reportError(QStringLiteral("Port not opened"), m_lastError);
+        m_observer.reportLinkFailure(QStringLiteral("Port not opened"), m_lastError);
 }
 
 void MeterLink::Command2_Click()
 {
-    m_controls.setIndicatorColour(kPortClosedColour);
+    m_observer.showIndicator(kPortClosedColour);
     if (m_port.isOpen())
         m_port.close();
 }
@@ -113,17 +119,20 @@ void MeterLink::Command2_Click()
 void MeterLink::Command4_Click()
 {
     if (!m_port.isOpen()) {
-        m_controls.reportError(
+        m_observer.reportLinkFailure(
             QStringLiteral("Beep not sent"),
             QStringLiteral("The port is not open, so nothing was sent to the "
                            "meter.\n\nPick the meter's port and press Open first."));
         return;
     }
+    // Whatever comes back before the next request (an echo, a meter's acknowledgement) is the
+    // beep's answer, not stray bytes. Nothing waits for it.
+    m_beepAnswerDue = true;
     for (char byte : beepRequest()) {
         if (!OUTCOM(quint8(byte))) {
-            m_controls.reportError(
+            m_observer.reportLinkFailure(
                 QStringLiteral("Beep not sent"),
-                QStringLiteral("Could not send to the meter on %1.").arg(currentPortName()));
+                QStringLiteral("Could not send to the meter on %1.").arg(portName()));
             return;
         }
     }
@@ -156,26 +165,21 @@ void MeterLink::MSComm1_OnComm(int eventCode)
             m_replyComplete = false;
         }
     }
-    const qsizetype burstBytesBefore = m_burst ? m_burst->bytes.size() : 0;
-    // Whatever arrived meanwhile is not part of this reply (but it was on the line).
+    // Whatever is pending now is discarded by the handler, but it came from the meter all the
+    // same: the judge sees every byte.
     noteArrivedBytes(input + m_port.readAll());
-
-    if (m_burst && m_replyComplete && !m_burst->complete) {
-        // Keep the reply now: a later short event must not undo a reply that has completed.
-        m_burst->complete = true;
-        m_burst->bytesBeforeReply = burstBytesBefore > 0;
-        m_burst->reply = m_replyStore;
-        m_sinceComplete.start();
-        m_quietCheck->start(0);
-    }
 }
 
 void MeterLink::noteArrivedBytes(const QByteArray& bytes)
 {
-    if (m_burst)
+    if (bytes.isEmpty())
+        return;
+    if (m_burst) {
         m_burst->bytes += bytes;
-    else
-        m_strayBytes += bytes.size();
+        m_burstCheck->start(0);
+    } else if (!m_beepAnswerDue) {
+        m_bytesBetweenReplies += bytes.size();
+    }
 }
 
 bool MeterLink::ReadFlash(int flashPage)
@@ -191,75 +195,129 @@ bool MeterLink::ReadFlash(int flashPage)
     if (!m_port.isOpen() && !OpenCom())
         return false;
 
-    m_reading = true;
-    m_cancelled = false;
-    m_lostReason.clear();
-    const bool read = m_verifyPages ? readVerified(flashPage) : readAndCheck(flashPage);
-    m_reading = false;
-    if (m_cancelled)
-        m_lastError.clear(); // cut short by Quit: nothing to tell
+    PageBuffer page{};
+    const bool read = runRead([&] {
+        return m_verifyPages ? readVerified(flashPage, page) : readChecked(flashPage, page);
+    });
+    if (read) {
+        // Page bytes 1 to 254 come from the reply; 255 and 256 stay 0.
+        std::copy(page.begin() + 1, page.begin() + 1 + ReplyJudge::kCarriedPageBytes,
+                  m_pageBuffer.begin() + 1);
+        m_lastError.clear();
+    }
     return read;
 }
 
-bool MeterLink::readAndCheck(int flashPage)
+void MeterLink::beginOperation()
 {
-    const WaitEnd quiet = waitForQuietLine(m_settle);
-    if (quiet != WaitEnd::Done) {
-        describeFailedWait(quiet, flashPage, {});
-        return false;
-    }
-    noteArrivedBytes(m_port.readAll());
-    // Bytes after the last page's reply may have belonged to it: that page is checked first.
-    if (m_strayBytes > 0 && m_served.page >= 0)
-        m_served.doubtful = true;
-    m_strayBytes = 0;
-    if (!confirmServedPage())
-        return false;
+    m_judge.beginOperation();
+    m_served = {};
+}
 
-    PageBuffer page{};
-    bool departed = false;
-    if (!readPageChecked(flashPage, page, departed))
-        return false;
-    // A departing burst may have held the tail of the reply before it.
-    if (departed && m_served.page >= 0)
-        m_served.doubtful = true;
-    if (!confirmServedPage())
-        return false;
+bool MeterLink::endOperation()
+{
+    if (m_reading || !m_port.isOpen() || m_served.page < 0)
+        return true;
+    // A reply that was really the tail of another shows itself by bytes after it.
+    return runRead([this] {
+        if (!settleLine(ReplyJudge::kSettledQuiet, m_served.page))
+            return false;
+        if (std::exchange(m_bytesBetweenReplies, 0) == 0)
+            return true;
+        return confirmServedPage();
+    });
+}
 
-    std::copy(page.begin() + 1, page.end(), m_pageBuffer.begin() + 1);
-    m_served = {flashPage, m_pageBuffer, false};
-    m_lastError.clear();
+bool MeterLink::runRead(const std::function<bool()>& read)
+{
+    m_reading = true;
+    m_cancelled = false;
+    m_lostReason.clear();
+    const bool done = read();
+    m_reading = false;
+    if (m_cancelled)
+        m_lastError.clear(); // cut short by Quit: nothing to tell
+    return done && !m_cancelled;
+}
+
+bool MeterLink::readChecked(int flashPage, PageBuffer& page)
+{
+    if (!settleLine(m_settle, flashPage))
+        return false;
+    bool checkServedPage = false;
+    if (!readPage(flashPage, page, checkServedPage))
+        return false;
+    if (checkServedPage && !confirmServedPage())
+        return false;
+    m_served = {flashPage, page};
     return true;
 }
 
-bool MeterLink::readVerified(int flashPage)
+bool MeterLink::readVerified(int flashPage, PageBuffer& page)
 {
-    // Two reads must agree on the page bytes; when they do not, a third decides.
-    std::array<PageBuffer, 3> reads{};
-    for (std::size_t n = 0; n < reads.size(); ++n) {
-        if (!readAndCheck(flashPage))
-            return false;
-        reads[n] = m_pageBuffer;
-        for (std::size_t earlier = 0; earlier < n; ++earlier) {
-            if (samePageBytes(reads[earlier], reads[n]))
-                return true;
-        }
+    PageBuffer first{};
+    PageBuffer second{};
+    if (!readChecked(flashPage, first) || !readChecked(flashPage, second))
+        return false;
+    if (samePageBytes(first, second)) {
+        page = second;
+        return true;
+    }
+    PageBuffer third{};
+    if (!readChecked(flashPage, third))
+        return false;
+    if (samePageBytes(third, first) || samePageBytes(third, second)) {
+        page = third;
+        return true;
     }
     m_lastError = QStringLiteral("Three reads of %1 from the meter on %2 all differed, so the page "
                                  "could not be verified and nothing was taken from it.\n\nCheck "
-                                 "the cable; then %3.")
-                      .arg(pageName(flashPage), currentPortName(), m_controls.retryAdvice());
+                                 "the cable and that no other device shares the line; then %3.")
+                      .arg(pageName(flashPage), portName(), retryAdvice());
     return false;
+}
+
+bool MeterLink::readPage(int flashPage, PageBuffer& page, bool& checkServedPage)
+{
+    m_judge.beginPage();
+    for (bool firstRequest = true;; firstRequest = false) {
+        if (!firstRequest && !settleLine(m_settle, flashPage))
+            return false;
+        Burst burst;
+        burst.bytesBeforeRequest = std::exchange(m_bytesBetweenReplies, 0);
+        const WaitEnd end = collectBurst(flashPage, burst);
+        if (end != WaitEnd::Done) {
+            describeFailedWait(end, flashPage);
+            return false;
+        }
+        const ReplyJudge::Judgement judgement = m_judge.judge(burst);
+        checkServedPage = checkServedPage || judgement.checkServedPage;
+        if (judgement.verdict == Verdict::Take) {
+            for (int n = 1; n <= ReplyJudge::kCarriedPageBytes; ++n)
+                page[std::size_t(n)] = quint8(burst.bytes.at(judgement.replyStart + n));
+            // The next request may go out once the line has been quiet as long as inside this
+            // reply.
+            m_settle = burst.longestGap + ReplyJudge::kQuietMargin;
+            return true;
+        }
+        m_settle = ReplyJudge::kSettledQuiet;
+        if (judgement.finding == Finding::NoAnswer)
+            m_sinceNoAnswer.start();
+        if (judgement.verdict == Verdict::Fail) {
+            describeFailedRead(flashPage, judgement, burst);
+            return false;
+        }
+    }
 }
 
 bool MeterLink::confirmServedPage()
 {
-    if (!m_served.doubtful || m_served.page < 0)
+    if (m_served.page < 0)
         return true;
     const ServedPage served = std::exchange(m_served, {});
     PageBuffer again{};
-    bool departed = false;
-    if (!readPageChecked(served.page, again, departed))
+    bool ignored = false;
+    if (!settleLine(m_settle, served.page) || !readPage(served.page, again, ignored))
         return false;
     if (!samePageBytes(again, served.bytes)) {
         m_lastError =
@@ -267,154 +325,45 @@ bool MeterLink::confirmServedPage()
                            "again to check it, came back different: what was read from the meter "
                            "just before this may be wrong, so nothing more is read now.\n\nCheck "
                            "that no other device shares the line; then %3.")
-                .arg(currentPortName(), pageName(served.page), m_controls.retryAdvice());
+                .arg(portName(), pageName(served.page), retryAdvice());
         return false;
     }
-    m_served = {served.page, served.bytes, false};
+    m_served = served;
     return true;
 }
 
-bool MeterLink::readPageChecked(int flashPage, PageBuffer& page, bool& departed)
+bool MeterLink::settleLine(milliseconds quiet, int flashPage)
 {
-    QStringList departures;
-    Burst previous;
-    for (int read = 1; read <= kMostReadsOfAPage; ++read) {
-        if (read > 1) {
-            // Read again only once the line is quiet, so the glitch is over.
-            const WaitEnd quiet = waitForQuietLine(kLearningQuiet);
-            if (quiet != WaitEnd::Done) {
-                describeFailedWait(quiet, flashPage, {});
+    if (m_sinceNoAnswer.isValid()) {
+        const qint64 left = kLateAnswerGrace.count() - m_sinceNoAnswer.elapsed();
+        if (left > 0) {
+            const WaitEnd end = pause(milliseconds(left));
+            if (end != WaitEnd::Done) {
+                describeFailedWait(end, flashPage);
                 return false;
             }
-            m_port.readAll();
         }
-        m_expectedReplyLength = kPageReplyLength;
-        // Bytes after the last page's reply, just before this request: that page is checked.
-        if (!m_port.readAll().isEmpty() && m_served.page >= 0)
-            m_served.doubtful = true;
-        m_port.expectBurst(kPageReplyLength);
-        m_strayBytes = 0;
-        m_replyComplete = false;
-        if (!sendPageRequest(flashPage))
-            return false;
-        Burst burst;
-        const WaitEnd end = collectBurst(burst);
-        m_replyComplete = false;
-        if (end != WaitEnd::Done) {
-            describeFailedWait(end, flashPage, burst);
-            return false;
-        }
-
-        const Departure departs = departure(burst, flashPage, read > 1);
-        QString why = departs.what;
-        // Two reads in a row that agree byte for byte outweigh what earlier replies taught: the
-        // meter's byte 0 changes from reply to reply, or the meter now answers differently (the
-        // page handed out before is then checked again under the new baseline).
-        if (departs.teachable && !previous.bytes.isEmpty() && burst.bytes == previous.bytes) {
-            if (burst.bytes.size() == m_baseline.length)
-                m_baseline.firstByte = ReplyBaseline::kUnchecked;
-            else
-                learnFrom(burst);
-            why.clear();
-        }
-        if (why.isEmpty()) {
-            if (m_baseline.length == 0)
-                learnFrom(burst);
-            m_lastReply = burst.bytes;
-            m_lastReplyPage = flashPage;
-            if (burst.firstByteDelay >= 0 &&
-                (m_baseline.quickestAnswer < 0 || burst.firstByteDelay < m_baseline.quickestAnswer))
-                m_baseline.quickestAnswer = burst.firstByteDelay;
-            for (int n = 1; n <= kCarriedPageBytes; ++n)
-                page[std::size_t(n)] = burst.reply[std::size_t(n)];
-            return true;
-        }
-        departed = true;
-        departures.append(why);
-        previous = burst;
-        m_settle = kLearningQuiet;
-    }
-    describeDisagreeingReads(flashPage, departures, kMostReadsOfAPage);
-    return false;
-}
-
-void MeterLink::learnFrom(const Burst& burst)
-{
-    m_baseline.length = int(burst.bytes.size());
-    m_baseline.firstByte = quint8(burst.bytes.at(0));
-}
-
-MeterLink::Departure MeterLink::departure(const Burst& burst, int flashPage,
-                                          bool afterQuietLine) const
-{
-    if (burst.bytesBeforeReply)
-        return {QStringLiteral("brought bytes before the reply")};
-    if (m_baseline.length == 0)
-        return {};
-    const int length = int(burst.bytes.size());
-    if (length != m_baseline.length)
-        return {QStringLiteral("were %1 bytes long where this meter sends %2")
-                    .arg(length)
-                    .arg(m_baseline.length),
-                true};
-    const qint64 quickest = afterQuietLine ? -1 : m_baseline.quickestAnswer;
-    if (quickest >= kShortestJudgedAnswer.count() && burst.firstByteDelay >= 0 &&
-        burst.firstByteDelay * 2 < quickest)
-        return {QStringLiteral("began %1 ms after the request, sooner than this meter answers "
-                               "(%2 ms): they answered earlier requests")
-                    .arg(double(burst.firstByteDelay) / 1000.0, 0, 'f', 1)
-                    .arg(double(quickest) / 1000.0, 0, 'f', 1)};
-    if (quickest >= kShortestJudgedAnswer.count() && burst.firstByteDelay > 2 * quickest &&
-        flashPage != m_lastReplyPage && burst.bytes == m_lastReply)
-        return {QStringLiteral("repeated the reply to page %1, late").arg(m_lastReplyPage)};
-    const int firstByte = quint8(burst.bytes.at(0));
-    if (m_baseline.firstByte != ReplyBaseline::kUnchecked && firstByte != m_baseline.firstByte)
-        return {QStringLiteral("began with %1 where this meter's replies begin with %2")
-                    .arg(hexByte(firstByte), hexByte(m_baseline.firstByte)),
-                true};
-    return {};
-}
-
-void MeterLink::describeDisagreeingReads(int flashPage, const QStringList& departures, int reads)
-{
-    // Name what was seen most often.
-    QHash<QString, int> counts;
-    for (const QString& why : departures)
-        ++counts[why];
-    QString most = departures.first();
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        if (it.value() > counts.value(most))
-            most = it.key();
-    m_lastError = QStringLiteral("%1 of %2 reads of %3 on %4 %5, so the page could not be read "
-                                 "for sure and nothing was taken from it.\n\nCheck the cable and "
-                                 "that no other device shares the line; then %6.")
-                      .arg(counts.value(most))
-                      .arg(reads)
-                      .arg(pageName(flashPage), currentPortName(), most, m_controls.retryAdvice());
-}
-
-MeterLink::WaitEnd MeterLink::waitForQuietLine(std::chrono::milliseconds settle)
-{
-    if (m_sinceTimeout.isValid()) {
-        const qint64 left = kLateAnswerGrace.count() - m_sinceTimeout.elapsed();
-        if (left > 0) {
-            const WaitEnd end = pause(std::chrono::milliseconds(left));
-            if (end != WaitEnd::Done)
-                return end;
-        }
-        m_sinceTimeout.invalidate();
+        m_sinceNoAnswer.invalidate();
+        // A late answer that came meanwhile answered nothing of ours.
+        m_port.readAll();
+        m_bytesBetweenReplies = 0;
     }
     QElapsedTimer waited;
     waited.start();
-    for (qint64 quiet = m_port.quietMilliseconds(); quiet < settle.count();
-         quiet = m_port.quietMilliseconds()) {
-        if (waited.elapsed() >= kQuietLineDeadline.count())
-            return WaitEnd::NeverQuiet;
-        const WaitEnd end = pause(std::chrono::milliseconds(settle.count() - quiet));
-        if (end != WaitEnd::Done)
-            return end;
+    for (qint64 sinceLastByte = m_port.quietMilliseconds(); sinceLastByte < quiet.count();
+         sinceLastByte = m_port.quietMilliseconds()) {
+        if (waited.elapsed() >= kQuietLineDeadline.count()) {
+            describeFailedWait(WaitEnd::NeverQuiet, flashPage);
+            return false;
+        }
+        const WaitEnd end = pause(milliseconds(quiet.count() - sinceLastByte));
+        if (end != WaitEnd::Done) {
+            describeFailedWait(end, flashPage);
+            return false;
+        }
     }
-    return WaitEnd::Done;
+    noteArrivedBytes(m_port.readAll());
+    return true;
 }
 
 bool MeterLink::sendPageRequest(int flashPage)
@@ -422,128 +371,182 @@ bool MeterLink::sendPageRequest(int flashPage)
     ++m_pageRequestsSent;
     for (char byte : pageRequest(flashPage)) {
         if (!OUTCOM(quint8(byte))) {
-            m_lastError =
-                QStringLiteral("Could not send the request for page %1 to the meter on %2.")
-                    .arg(flashPage)
-                    .arg(currentPortName());
+            m_lastError = QStringLiteral("Could not send the request for %1 to the meter on %2.")
+                              .arg(pageName(flashPage), portName());
             return false;
         }
     }
     return true;
 }
 
-MeterLink::WaitEnd MeterLink::collectBurst(Burst& burst)
+MeterLink::WaitEnd MeterLink::collectBurst(int flashPage, Burst& burst)
 {
-    m_burstDone = false;
-    m_burst = &burst;
+    m_expectedReplyLength = kPageReplyLength;
+    m_port.expectBurst(kPageReplyLength);
+    m_replyComplete = false;
+    m_beepAnswerDue = false;
+    burst.request = pageRequest(flashPage);
+    const std::optional<quint64> errorsBefore = m_port.lineErrorCount();
+    m_sinceRequest.start();
+    if (!sendPageRequest(flashPage))
+        return m_port.isOpen() ? WaitEnd::SendFailed : WaitEnd::PortLost;
+
     QEventLoop loop;
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    connect(&timeout, &QTimer::timeout, &loop, [&] {
-        if (!burst.complete)
-            loop.quit();
-    });
-    timeout.start(kReplyTimeout);
+    m_burst = &burst;
+    m_burstEnd = ReplyJudge::End::NotYet;
+    m_burstCheck->start(0);
     WaitEnd end = runWaitLoop(loop);
-    m_quietCheck->stop();
-    burst.firstByteDelay = m_port.firstByteDelayMicroseconds();
+    m_burstCheck->stop();
     m_burst = nullptr;
-    if (end == WaitEnd::Done && !m_burstDone)
-        end = burst.complete ? WaitEnd::NeverQuiet : WaitEnd::TimedOut;
+    m_replyComplete = false;
+    if (end == WaitEnd::Done && m_burstEnd == ReplyJudge::End::NotYet)
+        end = WaitEnd::Cancelled;
+    const std::optional<quint64> errorsAfter = m_port.lineErrorCount();
+    burst.lineErrors = errorsBefore && errorsAfter && *errorsAfter > *errorsBefore;
     return end;
 }
 
-void MeterLink::checkBurstQuiet()
+void MeterLink::lookAtBurst()
 {
     if (!m_burst || !m_waitLoop)
         return;
     m_burst->bytes += m_port.readAll();
-    // A reply of the learned length needs only a short quiet line after it; anything else (the
-    // first reply, or one already too long or short) waits for the line to be quiet for sure.
-    const qint64 gap = m_port.lastBurstMaxGapMilliseconds();
-    const bool fitsLength = m_baseline.length == m_burst->bytes.size();
-    const qint64 shortQuiet = gap + kQuietMargin.count();
-    const qint64 needed =
-        fitsLength ? shortQuiet : std::max<qint64>(shortQuiet, kLearningQuiet.count());
-    const qint64 quiet = m_port.quietMilliseconds();
-    const bool shortOfLength = m_burst->bytes.size() < m_baseline.length;
-    if (quiet >= needed) {
-        m_settle = std::chrono::milliseconds(shortQuiet);
-        m_burstDone = true;
+    m_burst->sinceRequest = milliseconds(m_sinceRequest.elapsed());
+    const qint64 firstByteDelay = m_port.firstByteDelayMicroseconds();
+    m_burst->sinceFirstByte =
+        m_burst->bytes.isEmpty()
+            ? milliseconds(-1)
+            : std::max(m_burst->sinceRequest - milliseconds(std::max<qint64>(firstByteDelay, 0) /
+                                                            kMicrosecondsPerMillisecond),
+                       milliseconds(0));
+    m_burst->quiet = milliseconds(m_port.quietMilliseconds());
+    m_burst->longestGap = milliseconds(m_port.lastBurstMaxGapMilliseconds());
+    const ReplyJudge::Watch watch = m_judge.watch(*m_burst);
+    if (watch.end != ReplyJudge::End::NotYet) {
+        m_burstEnd = watch.end;
         m_waitLoop->quit();
         return;
     }
-    if (m_sinceComplete.elapsed() >= kQuietLineDeadline.count()) {
-        m_waitLoop->quit(); // never quiet
-        return;
-    }
-    // While the learned length is not reached the rest is due any moment: look again soon.
-    m_quietCheck->start(shortOfLength ? kTailPoll : std::chrono::milliseconds(needed - quiet));
+    m_burstCheck->start(watch.lookAgainIn);
 }
 
-void MeterLink::describeFailedWait(WaitEnd end, int flashPage, const Burst& burst)
+void MeterLink::describeFailedRead(int flashPage, const ReplyJudge::Judgement& judgement,
+                                   const Burst& burst)
 {
-    switch (end) {
-    case WaitEnd::Done:
-    case WaitEnd::Cancelled:
+    const QString page = pageName(flashPage);
+    const QString port = portName();
+    const int reads = m_judge.reads();
+    const QString tries =
+        reads == 1 ? QString() : QStringLiteral(" (%1 requests, the same each time)").arg(reads);
+    const qsizetype length = burst.bytes.size() - judgement.replyStart;
+    const int learned = m_judge.learnedLength();
+    const QString expected = learned > 0 ? QString::number(learned)
+                                         : QStringLiteral("at least %1").arg(kPageReplyLength);
+    switch (judgement.finding) {
+    case Finding::Fits:
+    case Finding::FirstReply:
+    case Finding::Echoed:
+    case Finding::NewLength:
         m_lastError.clear();
         return;
-    case WaitEnd::PortLost:
+    case Finding::NoAnswer:
+        describeNoAnswer(flashPage);
+        return;
+    case Finding::Stopped:
+        m_lastError = QStringLiteral("The meter's reply to the request for %1 on %2 stopped after "
+                                     "%3 of %4 bytes%5.\n\nCheck the cable and that the meter is "
+                                     "not busy measuring; then %6.")
+                          .arg(page, port)
+                          .arg(length)
+                          .arg(expected, tries, retryAdvice());
+        return;
+    case Finding::InPieces:
+        m_lastError = QStringLiteral("The meter's reply to the request for %1 on %2 came in pieces "
+                                     "with long pauses between them (%3 bytes in all, where a "
+                                     "reply is %4 in one go)%5.\n\nCheck the cable and that the "
+                                     "meter is not busy measuring; then %6.")
+                          .arg(page, port)
+                          .arg(length)
+                          .arg(expected, tries, retryAdvice());
+        return;
+    case Finding::WrongLength:
         m_lastError =
-            QStringLiteral("The meter's port %1 went away while reading page %2 (%3).\n\n"
-                           "Check the cable, then %4.")
-                .arg(currentPortName())
-                .arg(flashPage)
-                .arg(m_lostReason.isEmpty() ? QStringLiteral("the port was closed") : m_lostReason,
-                     m_controls.retryAdvice());
+            QStringLiteral("%1 reads of %2 on %3 departed from what this meter sends (the "
+                           "last was %4 bytes long where this meter sends %5), so the "
+                           "page could not be read for sure and nothing was taken from "
+                           "it.\n\nCheck the cable and that no other device shares the "
+                           "line; then %6.")
+                .arg(reads)
+                .arg(page, port)
+                .arg(length)
+                .arg(learned)
+                .arg(retryAdvice());
         return;
-    case WaitEnd::NeverQuiet:
-        m_settle = kLearningQuiet;
-        m_lastError = QStringLiteral("%1 was not read: the line from the meter on %2 never went "
-                                     "quiet: another device may be sending on it.\n\nCheck what "
-                                     "else is connected to the line; then %3.")
-                          .arg(pageName(flashPage), currentPortName(), m_controls.retryAdvice());
-        m_lastError[0] = m_lastError[0].toUpper();
+    case Finding::LineErrors:
+        m_lastError =
+            QStringLiteral("The serial port %1 counted line errors (framing, parity, overrun or "
+                           "break) during %2 reads in a row of %3: the meter's bytes arrive "
+                           "garbled, and nothing was taken from them.\n\nSet the meter's serial "
+                           "port to 19200 baud, 8 data bits, no parity, 1 stop bit (19200 8N1), "
+                           "and check the cable; then %4.")
+                .arg(port)
+                .arg(ReplyJudge::kMostReadsWithLineErrors)
+                .arg(page, retryAdvice());
         return;
-    case WaitEnd::TimedOut:
-        m_settle = kLearningQuiet;
-        m_missingReplyBytes = int(burst.bytes.size());
-        describeMissingReply(flashPage);
+    case Finding::NeverQuiet:
+        describeFailedWait(WaitEnd::NeverQuiet, flashPage);
         return;
     }
 }
 
-void MeterLink::describeMissingReply(int flashPage)
+void MeterLink::describeNoAnswer(int flashPage)
 {
-    m_sinceTimeout.start();
-    if (m_missingReplyBytes > 0) {
-        // Some of a reply came: say how much, against what this meter sends.
-        const QString expected = m_baseline.length > 0
-                                     ? QString::number(m_baseline.length)
-                                     : QStringLiteral("at least %1").arg(kPageReplyLength);
-        const QString what =
-            m_missingReplyBytes < std::max(m_baseline.length, int(kPageReplyLength))
-                ? QStringLiteral("stopped after %1 of %2 bytes")
-                      .arg(m_missingReplyBytes)
-                      .arg(expected)
-                : QStringLiteral("came in pieces with long pauses between them (%1 bytes in all, "
-                                 "where a reply is %2 in one go)")
-                      .arg(m_missingReplyBytes)
-                      .arg(expected);
-        m_lastError =
-            QStringLiteral("The meter's reply to the request for %1 on %2 %3.\n\nCheck "
-                           "the cable and that the meter is not busy measuring; then %4.")
-                .arg(pageName(flashPage), currentPortName(), what, m_controls.retryAdvice());
+    if (m_judge.reads() > 1) {
+        m_lastError = QStringLiteral("The meter on %1 stopped answering: it answered earlier "
+                                     "requests, but not the %2 requests for %3 (%4 s each).\n\n"
+                                     "Check the cable and that the meter is switched on and not "
+                                     "busy measuring; then %5.")
+                          .arg(portName())
+                          .arg(m_judge.reads())
+                          .arg(pageName(flashPage))
+                          .arg(double(ReplyJudge::kAnswerLimit.count()) / 1000.0)
+                          .arg(retryAdvice());
         return;
     }
     m_lastError = QStringLiteral("The meter did not answer the request for page %1 on %2 within "
                                  "%3 s.\n\nCheck that the meter is switched on, connected to this "
                                  "port, and not busy measuring; then try again.")
                       .arg(flashPage)
-                      .arg(currentPortName())
-                      .arg(double(kReplyTimeout.count()) / 1000.0) +
-                  QStringLiteral("\n\n") +
-                  describeOtherPorts(m_portNumber, m_controls.retryAdvice());
+                      .arg(portName())
+                      .arg(double(ReplyJudge::kAnswerLimit.count()) / 1000.0) +
+                  QStringLiteral("\n\n") + describeOtherPorts(m_ports, m_choice, retryAdvice());
+}
+
+void MeterLink::describeFailedWait(WaitEnd end, int flashPage)
+{
+    switch (end) {
+    case WaitEnd::SendFailed:
+        return; // sendPageRequest() said why
+    case WaitEnd::Done:
+    case WaitEnd::Cancelled:
+        m_lastError.clear();
+        return;
+    case WaitEnd::PortLost:
+        m_lastError =
+            QStringLiteral("The meter's port %1 went away while reading from the meter (%2).\n\n"
+                           "Check the cable, then %3.")
+                .arg(portName(),
+                     m_lostReason.isEmpty() ? QStringLiteral("the port was closed") : m_lostReason,
+                     retryAdvice());
+        return;
+    case WaitEnd::NeverQuiet:
+        m_lastError = QStringLiteral("%1 was not read: the line from the meter on %2 never went "
+                                     "quiet: another device may be sending on it.\n\nCheck what "
+                                     "else is connected to the line; then %3.")
+                          .arg(pageName(flashPage), portName(), retryAdvice());
+        m_lastError[0] = m_lastError[0].toUpper();
+        return;
+    }
 }
 
 void MeterLink::cancel()
@@ -555,7 +558,7 @@ void MeterLink::cancel()
 
 void MeterLink::onPortLost(const QString& reason)
 {
-    m_controls.setIndicatorColour(kPortClosedColour);
+    m_observer.showIndicator(kPortClosedColour);
     if (m_waitLoop) {
         // The waiting read fails and its caller tells the user; one report per failure.
         m_lostReason = reason;
@@ -566,13 +569,13 @@ void MeterLink::onPortLost(const QString& reason)
         m_lostReason = reason;
         return;
     }
-    m_controls.reportError(QStringLiteral("Port lost"),
-                           QStringLiteral("The meter's port %1 went away (%2).\n\nCheck the cable, "
-                                          "then %3.")
-                               .arg(currentPortName(), reason, m_controls.retryAdvice()));
+    m_observer.reportLinkFailure(
+        QStringLiteral("Port lost"),
+        QStringLiteral("The meter's port %1 went away (%2).\n\nCheck the cable, then %3.")
+            .arg(portName(), reason, retryAdvice()));
 }
 
-MeterLink::WaitEnd MeterLink::pause(std::chrono::milliseconds duration)
+MeterLink::WaitEnd MeterLink::pause(milliseconds duration)
 {
     QEventLoop loop;
     QTimer::singleShot(duration, &loop, &QEventLoop::quit);

@@ -1,76 +1,57 @@
 #pragma once
 
 #include "link/page_reader.h"
+#include "link/reply_judge.h"
+#include "platform/port_map.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 class QEventLoop;
 class QTimer;
 
 namespace cablemeter {
 
+class LinkObserver;
 class SerialPort;
-class WindowControls;
 
 // The link to the meter: the port's open and close sequences, the byte sender, the receive
 // handler and the flash page read. All of it runs on the window's thread.
 //
-// A page is taken only when its reply looks like this meter's replies. The link learns what the
-// meter sends afresh at every open: the first complete reply (taken once the line has been quiet
-// for kLearningQuiet) sets the reply length and byte 0. A reply is complete when one receive event
-// has brought a whole reply, everything since the request adds up to the learned length, and the
-// line has then been quiet for the longest gap seen inside the reply plus kQuietMargin. Anything
-// else (more or fewer bytes, another byte 0, bytes after a reply and before the next request)
-// makes the link read the page again once the line is quiet, and check the page it handed out
-// last by reading that again too; a page whose reads keep disagreeing fails the read. Two reads
-// of a page in a row that agree byte for byte but not with the baseline teach it anew: with the
-// same length, byte 0 is no longer checked (it changes from reply to reply); with another length,
-// both are learned from them (the page handed out before is then checked under the new ones).
-// A burst also departs when bytes came before the event that brought the reply, or when its timing
-// shows it answers an earlier request (see kShortestJudgedAnswer). Limit: bytes that turn up after
-// the last page of an operation are only noticed by the next read, which then checks that page.
+// The link collects what arrives for each page request and leaves every judgement to its
+// ReplyJudge: a reply is taken, read again, or the read fails with a reason. Bytes that turn up
+// after a taken reply (before the next request, ahead of the next reply, or after an operation's
+// last reply) mean that reply may have been something else, so the page handed out last is read
+// again and compared; if it differs, the read fails and nothing more is taken.
 class MeterLink : public QObject, public PageReader {
     Q_OBJECT
 public:
-    // How long a page read waits for the meter's reply to complete after sending its request.
-    static constexpr std::chrono::milliseconds kReplyTimeout{2000};
-    // The first reply after an open is taken once the line has been quiet this long (longer than
-    // a USB adapter's packet gap), so a reply's own tail is learned as part of it; the link also
-    // waits this long for a quiet line before reading a page again.
-    static constexpr std::chrono::milliseconds kLearningQuiet{30};
-    // A burst that starts in less than half the time this meter has ever taken to answer (when
-    // that is at least this long: a real line's request alone takes 3 ms) answers an earlier
-    // request, not ours: the meter is running one reply behind. Likewise a burst that is the
-    // last reply over again, for another page, starting later than twice that time. A page read
-    // again after a quiet line is not judged by its timing (and teaches the quickest answer).
-    static constexpr std::chrono::microseconds kShortestJudgedAnswer{2000};
-    // A reply of the learned length is taken once the line has been quiet for the longest gap seen
-    // inside it plus this margin; the next request may go out right then.
-    static constexpr std::chrono::milliseconds kQuietMargin{2};
-    // How long the link waits for a line that keeps carrying bytes before giving up.
+    // Which port the open sequence opens, asked at that moment (the window's selector is read
+    // only then).
+    using ChoosePort = std::function<PortChoice()>;
+
+    // How long the link waits for a line that keeps carrying bytes before a request.
     static constexpr std::chrono::milliseconds kQuietLineDeadline{1500};
-    // After a read timed out, a slow meter's late answer may still come: the next read lets it go
-    // by for this long after the timeout rather than take it for its own page.
+    // After a read ended without an answer, a slow meter's late answer may still come: the next
+    // read lets it go by for this long rather than take it for its own page.
     static constexpr std::chrono::milliseconds kLateAnswerGrace{1000};
-    // Reads of one page before the link gives up on replies that keep departing.
-    static constexpr int kMostReadsOfAPage = 4;
     // The receive handler completes a reply at 255 bytes: byte 0 and page bytes 1 to 254.
-    static constexpr int kPageReplyLength = 255;
+    static constexpr int kPageReplyLength = ReplyJudge::kShortestReply;
     static constexpr int kReplyStoreSize = 1025;
 
-    MeterLink(SerialPort& port, WindowControls& controls, QObject* parent = nullptr);
+    MeterLink(SerialPort& port, PortMap& ports, LinkObserver& observer, ChoosePort choosePort,
+              QObject* parent = nullptr);
     ~MeterLink() override;
 
     // Open sequence (the Open button, and on demand before a page request). On failure the
-    // reason is in lastError() and the indicator keeps the colour the sequence left it with.
+    // reason is in lastError() and the indicator is red: the port is closed.
     bool OpenCom();
     void Command1_Click(); // Open: OpenCom, reporting a failure to the user
     void Command2_Click(); // Close
@@ -85,9 +66,11 @@ public:
     bool ReadFlash(int flashPage) override;
     const PageBuffer& pageBuffer() const override { return m_pageBuffer; }
     QString lastError() const override { return m_lastError; }
+    void beginOperation() override;
+    bool endOperation() override;
 
     // When set, every page is read twice and taken only when both reads agree on the page bytes;
-    // when they differ a third read decides.
+    // when they differ a third read decides, taken only where two agree.
     void setVerifyPages(bool verify) { m_verifyPages = verify; }
     bool verifiesPages() const { return m_verifyPages; }
 
@@ -96,83 +79,69 @@ public:
     void cancel();
     bool isReading() const { return m_reading; }
 
+    // The chosen port as the user knows it: "COM1 (/dev/ttyUSB0, FT232R USB UART)", or the
+    // device given on the command line.
+    QString portName() const;
+    // Tells the observer where the port chosen now leads (before Open is pressed).
+    void describeChosenPort();
+
     // The receive handler's state, for tests.
     const std::array<std::uint8_t, kReplyStoreSize>& replyStore() const { return m_replyStore; }
     int receivePosition() const { return m_receivePosition; }
     int expectedReplyLength() const { return m_expectedReplyLength; }
     bool replyComplete() const { return m_replyComplete; }
-    // What the link learned about this meter's replies: 0 / -1 while unknown or unchecked.
-    int learnedReplyLength() const { return m_baseline.length; }
-    int learnedFirstByte() const { return m_baseline.firstByte; }
+    // The length of this meter's replies, learned since the port opened (0 while unknown).
+    int learnedReplyLength() const { return m_judge.learnedLength(); }
     // Page requests sent since the port was opened (the checks' cost shows here).
     int pageRequestsSent() const { return m_pageRequestsSent; }
 
 private:
-    // Everything that arrived from a page request until the line went quiet.
-    struct Burst {
-        QByteArray bytes;
-        bool complete = false;         // one receive event brought a whole reply
-        qint64 firstByteDelay = -1;    // microseconds from the request to the first byte
-        bool bytesBeforeReply = false; // bytes came before the event that brought the reply
-        std::array<std::uint8_t, kReplyStoreSize> reply{}; // the reply store when it completed
-    };
-    enum class WaitEnd { Done, TimedOut, NeverQuiet, PortLost, Cancelled };
+    using Burst = ReplyJudge::Burst;
+    enum class WaitEnd { Done, NeverQuiet, PortLost, Cancelled, SendFailed };
 
-    // What this meter's replies look like, learned since the port was opened.
-    struct ReplyBaseline {
-        static constexpr int kUnchecked = -1;
-        int length = 0;             // 0: nothing learned yet
-        int firstByte = kUnchecked; // byte 0 while it stays the same
-        qint64 quickestAnswer = -1; // microseconds from a request to its reply, at the least
-    };
-
-    // The page handed out last, kept to check it again when bytes turned up after its reply.
+    // The page handed out last in this operation, kept to check it again.
     struct ServedPage {
-        int page = -1; // -1: none since the port was opened
+        int page = -1; // -1: none
         PageBuffer bytes{};
-        bool doubtful = false;
     };
 
-    // The steps of a page read.
-    bool readAndCheck(int flashPage);
-    bool readVerified(int flashPage);
-    // Reads until a burst fits the baseline (or two agree where the baseline is not sure).
-    // `departed` tells whether any read of the page departed from the baseline.
-    bool readPageChecked(int flashPage, PageBuffer& page, bool& departed);
-    // Reads the page handed out last again when it became doubtful; false when it differs.
+    // Runs one step that talks to the meter, with the cancel and port-lost bookkeeping.
+    bool runRead(const std::function<bool()>& read);
+    // One page, taken when the judge takes it; the page handed out before is checked again when
+    // bytes came that may have belonged to it.
+    bool readChecked(int flashPage, PageBuffer& page);
+    // The same, two or three times, until two reads agree.
+    bool readVerified(int flashPage, PageBuffer& page);
+    // Requests the page until the judge takes a reply or gives up.
+    bool readPage(int flashPage, PageBuffer& page, bool& checkServedPage);
+    // Reads the page handed out last again; false when it came back different.
     bool confirmServedPage();
-    WaitEnd waitForQuietLine(std::chrono::milliseconds settle);
+    // Waits for a quiet line before a request for `flashPage`; what arrived meanwhile is counted.
+    bool settleLine(std::chrono::milliseconds quiet, int flashPage);
+    // Sends the request and collects what arrives until the judge says the burst is over.
+    WaitEnd collectBurst(int flashPage, Burst& burst);
+    void lookAtBurst();
     bool sendPageRequest(int flashPage);
-    // Services events until the burst answering a request is complete and the line quiet, the
-    // time is up, the port is lost or the read is cancelled.
-    WaitEnd collectBurst(Burst& burst);
-    void checkBurstQuiet();
-    // How a burst departs from what the meter sends: `what` is empty when it fits. Only a length
-    // or byte 0 of its own may be taught by two agreeing reads; bytes before the reply, an answer
-    // too soon and a late repeat never are.
-    struct Departure {
-        QString what;
-        bool teachable = false;
-    };
-    // `afterQuietLine`: the request went out after the line had been quiet for kLearningQuiet, so
-    // no answer to an earlier request can be on its way and the burst's timing is not judged.
-    Departure departure(const Burst& burst, int flashPage, bool afterQuietLine) const;
-    void learnFrom(const Burst& burst);
+    // Bytes that arrived outside a reply: a Beep's answer, or bytes between replies.
     void noteArrivedBytes(const QByteArray& bytes);
-    // Sets lastError for a read that ended without a usable reply.
-    void describeFailedWait(WaitEnd end, int flashPage, const Burst& burst);
-    void describeMissingReply(int flashPage);
-    void describeDisagreeingReads(int flashPage, const QStringList& departures, int reads);
+
+    // lastError for a read that the judge gave up on, or whose wait ended early.
+    void describeFailedRead(int flashPage, const ReplyJudge::Judgement& judgement,
+                            const Burst& burst);
+    void describeFailedWait(WaitEnd end, int flashPage);
+    void describeNoAnswer(int flashPage);
 
     void onPortLost(const QString& reason);
     WaitEnd pause(std::chrono::milliseconds duration);
     WaitEnd runWaitLoop(QEventLoop& loop);
-    QString currentPortName() const;
     QString pageName(int flashPage) const; // "page 560 (slot 3)"
+    QString retryAdvice() const;
 
     SerialPort& m_port;
-    WindowControls& m_controls;
-    int m_portNumber = 1; // the port of the last open sequence
+    PortMap& m_ports;
+    LinkObserver& m_observer;
+    ChoosePort m_choosePort;
+    PortChoice m_choice; // the port of the last open sequence
 
     std::array<std::uint8_t, kReplyStoreSize> m_replyStore{};
     qint16 m_receivePosition = 0;
@@ -182,13 +151,11 @@ private:
     PageBuffer m_pageBuffer{};
     QString m_lastError;
 
-    ReplyBaseline m_baseline;
+    ReplyJudge m_judge;
     ServedPage m_served;
-    // The last burst taken as a page's reply, and that page.
-    QByteArray m_lastReply;
-    int m_lastReplyPage = -1;
-    qint64 m_strayBytes = 0; // arrived outside any reply since the last page was handed out
-    std::chrono::milliseconds m_settle = kLearningQuiet; // quiet needed before the next request
+    qsizetype m_bytesBetweenReplies = 0; // arrived outside any reply since the last request
+    bool m_beepAnswerDue = false;        // a Beep went out since the last request
+    std::chrono::milliseconds m_settle = ReplyJudge::kSettledQuiet; // quiet before a request
     int m_pageRequestsSent = 0;
     bool m_verifyPages = false;
 
@@ -196,13 +163,12 @@ private:
     bool m_reading = false;
     QEventLoop* m_waitLoop = nullptr;
     Burst* m_burst = nullptr; // the burst being collected
-    QTimer* m_quietCheck = nullptr;
-    QElapsedTimer m_sinceComplete;
-    bool m_burstDone = false;
+    ReplyJudge::End m_burstEnd = ReplyJudge::End::NotYet;
+    QElapsedTimer m_sinceRequest;
+    QTimer* m_burstCheck = nullptr;
     bool m_cancelled = false;
     QString m_lostReason;
-    QElapsedTimer m_sinceTimeout; // running while a late answer may still arrive
-    int m_missingReplyBytes = 0;  // bytes that came of the reply that did not complete
+    QElapsedTimer m_sinceNoAnswer; // running while a late answer may still arrive
 };
 
 } // namespace cablemeter

@@ -6,7 +6,7 @@
 
 namespace cablemeter {
 
-// Whatever fetches flash pages from the meter: the serial link, or a fake in tests.
+// Whatever fetches flash pages from the meter: the serial link, a flash image, or a fake in tests.
 class PageReader {
 public:
     virtual ~PageReader() = default;
@@ -18,6 +18,13 @@ public:
 
     virtual const PageBuffer& pageBuffer() const = 0;
     virtual QString lastError() const = 0;
+
+    // The page reads that one user action makes (a Read, a screen, a dump) form an operation.
+    // Bytes that turn up after its last reply would mean that reply was not what it seemed, so
+    // endOperation() waits a moment and checks; false (with lastError()) when the last page
+    // proved wrong. Readers that cannot be wrong keep the defaults.
+    virtual void beginOperation() {}
+    [[nodiscard]] virtual bool endOperation() { return true; }
 };
 
 } // namespace cablemeter

@@ -78,6 +78,13 @@ QString PortMap::overrideVariable(int portNumber)
     return QStringLiteral("CABLEMETER_COM%1").arg(portNumber);
 }
 
+void PortMap::refresh()
+{
+    m_discovered = false;
+    m_reachable.clear();
+    m_consoles.clear();
+}
+
 void PortMap::discover() const
 {
     if (m_discovered)
@@ -111,6 +118,16 @@ QString PortMap::deviceFor(int portNumber) const
     const QList<FoundPort>& ports = reachablePorts();
     return portNumber <= ports.size() ? ports[portNumber - 1].device : QString();
 #endif
+}
+
+QString PortMap::deviceFor(const PortChoice& choice) const
+{
+    return choice.namesDevice() ? choice.device : deviceFor(choice.portNumber);
+}
+
+QString PortMap::displayName(const PortChoice& choice) const
+{
+    return choice.namesDevice() ? choice.device : displayName(choice.portNumber);
 }
 
 QString PortMap::comName(int portNumber)

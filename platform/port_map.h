@@ -14,6 +14,17 @@ namespace cablemeter {
 // The window offers COM1 to COM4.
 inline constexpr int kPortCount = 4;
 
+// The port the user chose: COM1 to COM4 through the port map, or a device named directly (the
+// command line's --port /dev/ttyUSB0), which is then named to the user as given.
+struct PortChoice {
+    int portNumber = 1; // COMn, when no device is named
+    QString device;
+
+    static PortChoice com(int portNumber) { return {portNumber, {}}; }
+    static PortChoice path(const QString& device) { return {0, device}; }
+    bool namesDevice() const { return !device.isEmpty(); }
+};
+
 // Which device each of COM1 to COM4 leads to. On Windows COMn is the system's own COMn. Elsewhere
 // COMn leads to the n-th serial port found: USB and ACM adapters first, in the order of their
 // /dev/serial/by-id names so each adapter keeps its number, then UARTs; consoles are left out.
@@ -27,16 +38,23 @@ public:
     using Overrides = std::array<QString, kPortCount>;
 
     PortMap(Overrides overrides, Discover discover);
-    // The ports of this computer as they are now, with the variables of the environment.
+    // The ports of this computer, with the user's CABLEMETER_COM<n> variables: what the programs
+    // start with (tests make maps of their own).
     static PortMap current();
     static QString overrideVariable(int portNumber); // "CABLEMETER_COM2"
     static QString comName(int portNumber);          // "COM2"
 
+    // Forgets the ports found, so the next question looks again (an adapter plugged in since).
+    void refresh();
+
     // The device COMn leads to; empty when it leads to none.
     QString deviceFor(int portNumber) const;
+    QString deviceFor(const PortChoice& choice) const;
     bool isOverridden(int portNumber) const;
     // "COM1 (/dev/ttyUSB0, FT232R USB UART)"; "COM3 (no serial port)" when COMn leads nowhere.
     QString displayName(int portNumber) const;
+    // As above for COMn; a device named directly is shown as named.
+    QString displayName(const PortChoice& choice) const;
     // "/dev/ttyUSB0 (FT232R USB UART)": a found port as the user is told of it.
     static QString portText(const FoundPort& port);
 

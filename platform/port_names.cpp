@@ -73,15 +73,14 @@ QStringList portLines(const PortMap& ports, int portNumber, const QString& excep
     return lines;
 }
 
-QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult& result,
+QString missingPortAdvice(const PortMap& ports, const PortChoice& choice, const OpenResult& result,
                           const QString& retryAdvice)
 {
     QStringList paragraphs;
     paragraphs << QStringLiteral("Cannot open %1: %2.")
-                      .arg(ports.displayName(portNumber), result.systemReason);
-    paragraphs
-        << QStringLiteral("Windows has no working %1 now.").arg(PortMap::comName(portNumber));
-    const QStringList lines = portLines(ports, portNumber, {}, {});
+                      .arg(ports.displayName(choice), result.systemReason);
+    paragraphs << QStringLiteral("Windows has no working %1 now.").arg(ports.deviceFor(choice));
+    const QStringList lines = portLines(ports, choice.portNumber, {}, {});
     paragraphs << (lines.isEmpty()
                        ? QStringLiteral("No serial port was found on this computer.")
                        : indentedList(QStringLiteral("Serial ports on this computer:"), lines));
@@ -91,13 +90,12 @@ QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult
     return paragraphs.join(kParagraphBreak);
 }
 
-QString heldPortAdvice(const PortMap& ports, int portNumber, const OpenResult& result,
+QString heldPortAdvice(const PortMap& ports, const PortChoice& choice, const OpenResult& result,
                        const QString& retryAdvice)
 {
     return QStringLiteral("Cannot open %1: %2.\n\n%3 is in use by another program. Close that "
                           "program (a terminal program, or another copy of this one), then %4.")
-        .arg(ports.displayName(portNumber), result.systemReason, PortMap::comName(portNumber),
-             retryAdvice);
+        .arg(ports.displayName(choice), result.systemReason, ports.deviceFor(choice), retryAdvice);
 }
 
 QString otherPortsTail(const PortMap& ports, const QStringList& lines, const QString& retryAdvice)
@@ -171,10 +169,11 @@ QString consolesNote(const PortMap& ports)
         .arg(devices.join(QStringLiteral(", ")));
 }
 
-QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult& result,
+QString missingPortAdvice(const PortMap& ports, const PortChoice& choice, const OpenResult& result,
                           const QString& retryAdvice)
 {
-    const QString device = ports.deviceFor(portNumber);
+    const int portNumber = choice.portNumber;
+    const QString device = ports.deviceFor(choice);
     const qsizetype found = ports.reachablePorts().size();
     QStringList paragraphs;
     if (device.isEmpty()) {
@@ -189,7 +188,7 @@ QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult
                                                         : QStringLiteral("s were")));
     } else {
         paragraphs << QStringLiteral("Cannot open %1: %2.")
-                          .arg(ports.displayName(portNumber), result.systemReason);
+                          .arg(ports.displayName(choice), result.systemReason);
         paragraphs << (result.failure == OpenFailure::NotFound
                            ? QStringLiteral("%1 does not exist: an adapter that was unplugged "
                                             "is gone until it is plugged in again.")
@@ -197,13 +196,13 @@ QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult
                            : QStringLiteral("%1 may have no serial hardware behind it, or may "
                                             "not be a serial port.")
                                  .arg(device));
-        if (ports.isOverridden(portNumber))
+        if (!choice.namesDevice() && ports.isOverridden(portNumber))
             paragraphs << QStringLiteral("%1 leads to %2 because %3 names it; without that "
                                          "variable %1 leads to a port found on this computer.")
                               .arg(PortMap::comName(portNumber), device,
                                    PortMap::overrideVariable(portNumber));
     }
-    const QStringList lines = portLines(ports, portNumber, {}, {});
+    const QStringList lines = portLines(ports, std::max(portNumber, 1), {}, {});
     if (!lines.isEmpty())
         paragraphs << indentedList(QStringLiteral("Serial ports on this computer:"), lines);
     const QString consoles = consolesNote(ports);
@@ -221,12 +220,12 @@ QString missingPortAdvice(const PortMap& ports, int portNumber, const OpenResult
     return paragraphs.join(kParagraphBreak);
 }
 
-QString heldPortAdvice(const PortMap& ports, int portNumber, const OpenResult& result,
+QString heldPortAdvice(const PortMap& ports, const PortChoice& choice, const OpenResult& result,
                        const QString& retryAdvice)
 {
-    const QString device = ports.deviceFor(portNumber);
-    QString text = QStringLiteral("Cannot open %1: %2.")
-                       .arg(ports.displayName(portNumber), result.systemReason);
+    const QString device = ports.deviceFor(choice);
+    QString text =
+        QStringLiteral("Cannot open %1: %2.").arg(ports.displayName(choice), result.systemReason);
     if (result.failure == OpenFailure::PermissionDenied) {
         QString group = owningGroup(device);
         if (group.isEmpty())
@@ -273,59 +272,41 @@ int portNumberFromSelector(const QString& selectorText)
     return namedPortNumber(selectorText).value_or(1);
 }
 
-QString deviceForPort(int portNumber)
+OpenResult openChosenPort(SerialPort& port, const PortMap& ports, const PortChoice& choice)
 {
-    return PortMap::current().deviceFor(portNumber);
-}
-
-QString portDisplayName(int portNumber)
-{
-    return PortMap::current().displayName(portNumber);
-}
-
-OpenResult openPortNumber(SerialPort& port, int portNumber)
-{
-    const QString device = deviceForPort(portNumber);
+    const QString device = ports.deviceFor(choice);
     if (device.isEmpty())
-        return {OpenFailure::NotFound,
-                QStringLiteral("no serial port leads to %1").arg(PortMap::comName(portNumber))};
+        return {
+            OpenFailure::NotFound,
+            QStringLiteral("no serial port leads to %1").arg(PortMap::comName(choice.portNumber))};
     return port.open(device);
 }
 
-QString describeOpenFailure(const PortMap& ports, int portNumber, const OpenResult& result,
-                            const QString& retryAdvice)
+QString describeOpenFailure(const PortMap& ports, const PortChoice& choice,
+                            const OpenResult& result, const QString& retryAdvice)
 {
     switch (result.failure) {
     case OpenFailure::PermissionDenied:
     case OpenFailure::Busy:
-        return heldPortAdvice(ports, portNumber, result, retryAdvice);
+        return heldPortAdvice(ports, choice, result, retryAdvice);
     case OpenFailure::NotFound:
     case OpenFailure::Other:
     case OpenFailure::None:
         break;
     }
-    return missingPortAdvice(ports, portNumber, result, retryAdvice);
+    return missingPortAdvice(ports, choice, result, retryAdvice);
 }
 
-QString describeOpenFailure(int portNumber, const OpenResult& result, const QString& retryAdvice)
+QString describeOtherPorts(const PortMap& ports, const PortChoice& choice,
+                           const QString& retryAdvice)
 {
-    return describeOpenFailure(PortMap::current(), portNumber, result, retryAdvice);
-}
-
-QString describeOtherPorts(const PortMap& ports, int portNumber, const QString& retryAdvice)
-{
-    const QStringList lines =
-        portLines(ports, portNumber, ports.deviceFor(portNumber), QStringLiteral(": try it"));
+    const QStringList lines = portLines(ports, std::max(choice.portNumber, 1),
+                                        ports.deviceFor(choice), QStringLiteral(": try it"));
     if (lines.isEmpty())
         return QStringLiteral("No other serial port was found on this computer: check the cable "
                               "between the meter and this port, then %1.")
             .arg(retryAdvice);
     return otherPortsTail(ports, lines, retryAdvice);
-}
-
-QString describeOtherPorts(int portNumber, const QString& retryAdvice)
-{
-    return describeOtherPorts(PortMap::current(), portNumber, retryAdvice);
 }
 
 } // namespace cablemeter

@@ -1,7 +1,5 @@
 #include "platform/qt_serial_port.h"
 
-#include "platform/serial_low_latency.h"
-
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QTimer>
@@ -41,8 +39,9 @@ OpenFailure classify(QSerialPort::SerialPortError error, const QString& device)
 
 } // namespace
 
-QtSerialPort::QtSerialPort(QObject* parent)
-    : SerialPort(parent), m_port(new QSerialPort(this)), m_quietTimer(new QTimer(this))
+QtSerialPort::QtSerialPort(QObject* parent, std::unique_ptr<LineErrorCounter> lineErrors)
+    : SerialPort(parent), m_port(new QSerialPort(this)), m_quietTimer(new QTimer(this)),
+      m_lineErrors(std::move(lineErrors))
 {
     m_clock.start();
     m_quietTimer->setSingleShot(true);
@@ -64,6 +63,11 @@ QtSerialPort::QtSerialPort(QObject* parent)
             [this](QSerialPort::SerialPortError error) { onErrorOccurred(error); });
 }
 
+QtSerialPort::~QtSerialPort()
+{
+    close();
+}
+
 OpenResult QtSerialPort::open(const QString& device)
 {
     close();
@@ -83,7 +87,7 @@ OpenResult QtSerialPort::open(const QString& device)
     m_port->setStopBits(QSerialPort::OneStop);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     // Replies then reach us as they arrive; a driver that does not offer it is used as it is.
-    requestLowLatency(*m_port);
+    m_lowLatency = requestLowLatency(*m_port);
     m_port->clear(QSerialPort::AllDirections);
     m_pending.clear();
     return {};
@@ -92,8 +96,13 @@ OpenResult QtSerialPort::open(const QString& device)
 void QtSerialPort::close()
 {
     m_quietTimer->stop();
-    if (m_port->isOpen())
+    if (m_port->isOpen()) {
+        // Low latency is ours only while we hold the port; the driver keeps it otherwise.
+        if (m_lowLatency == LowLatency::SetByUs)
+            releaseLowLatency(*m_port);
         m_port->close();
+    }
+    m_lowLatency = LowLatency::Refused;
     m_pending.clear();
 }
 
@@ -132,6 +141,7 @@ void QtSerialPort::expectBurst(int bytes)
     m_newBurst = true;
     m_burstExpectedAt = m_clock.nsecsElapsed();
     m_firstByteDelay = -1;
+    m_burstMaxGap = 0;
 }
 
 qint64 QtSerialPort::quietMilliseconds() const
@@ -151,19 +161,26 @@ qint64 QtSerialPort::firstByteDelayMicroseconds() const
     return m_firstByteDelay;
 }
 
+std::optional<quint64> QtSerialPort::lineErrorCount()
+{
+    if (!m_port->isOpen() || !m_lineErrors)
+        return std::nullopt;
+    return m_lineErrors->count(m_port->handle());
+}
+
 void QtSerialPort::takeArrivedBytes()
 {
     const QByteArray chunk = m_port->readAll();
     if (chunk.isEmpty())
         return;
     const qint64 now = m_clock.elapsed();
-    const qint64 gap = m_lastByteAt < 0 ? std::numeric_limits<qint64>::max() : now - m_lastByteAt;
-    // The first chunk after a request, or after a quiet line, starts a new burst.
-    m_burstMaxGap = m_newBurst || gap > kBurstQuiet.count() ? 0 : qMax(m_burstMaxGap, gap);
+    // Gaps count from the first chunk after a request: a pause inside a reply shows here.
     constexpr qint64 kNanosecondsPerMicrosecond = 1000;
     if (m_newBurst)
         m_firstByteDelay =
             (m_clock.nsecsElapsed() - m_burstExpectedAt) / kNanosecondsPerMicrosecond;
+    else
+        m_burstMaxGap = qMax(m_burstMaxGap, now - m_lastByteAt);
     m_newBurst = false;
     m_lastByteAt = now;
     m_pending.append(chunk);

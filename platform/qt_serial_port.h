@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/line_error_counter.h"
+#include "platform/serial_low_latency.h"
 #include "platform/serial_port.h"
 
 #include <QElapsedTimer>
 #include <chrono>
+#include <memory>
 
 class QSerialPort;
 class QTimer;
@@ -18,7 +21,12 @@ public:
     // so that a reply is never cut in two by a late packet; it only delays noticing a short reply.
     static constexpr std::chrono::milliseconds kBurstQuiet{100};
 
-    explicit QtSerialPort(QObject* parent = nullptr);
+    // `lineErrors` reads the driver's error counts; tests hand in one of their own (a pty has
+    // none).
+    explicit QtSerialPort(QObject* parent = nullptr,
+                          std::unique_ptr<LineErrorCounter> lineErrors = createLineErrorCounter());
+    // Closes the port, so a low-latency mode we set is cleared also when the program ends.
+    ~QtSerialPort() override;
 
     OpenResult open(const QString& device) override;
     void close() override;
@@ -30,6 +38,7 @@ public:
     qint64 quietMilliseconds() const override;
     qint64 lastBurstMaxGapMilliseconds() const override;
     qint64 firstByteDelayMicroseconds() const override;
+    std::optional<quint64> lineErrorCount() override;
 
 private:
     void takeArrivedBytes();
@@ -38,12 +47,14 @@ private:
     QSerialPort* m_port = nullptr;
     QString m_device; // as given to open(), which may be a symlink to the device
     QTimer* m_quietTimer = nullptr;
+    std::unique_ptr<LineErrorCounter> m_lineErrors;
+    LowLatency m_lowLatency = LowLatency::Refused;
     QByteArray m_pending; // received, not yet taken by readAll()
     int m_burstLength = 1;
     QElapsedTimer m_clock;
     qint64 m_lastByteAt = -1;     // m_clock time of the last chunk, -1 before any
-    qint64 m_burstMaxGap = 0;     // longest gap between chunks of the current burst
-    bool m_newBurst = true;       // the next chunk starts a burst
+    qint64 m_burstMaxGap = 0;     // longest gap between chunks since expectBurst()
+    bool m_newBurst = true;       // the next chunk is the first since expectBurst()
     qint64 m_burstExpectedAt = 0; // m_clock time of expectBurst(), in nanoseconds
     qint64 m_firstByteDelay = -1; // microseconds from expectBurst() to its first chunk
 };

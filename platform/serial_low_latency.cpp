@@ -5,10 +5,15 @@
 // driver (Device Manager, port settings, Advanced). QSerialPort already reads with short timeouts.
 namespace cablemeter {
 
-bool requestLowLatency(QSerialPort& port)
+LowLatency requestLowLatency(QSerialPort& port)
 {
     Q_UNUSED(port);
-    return false;
+    return LowLatency::Refused;
+}
+
+void releaseLowLatency(QSerialPort& port)
+{
+    Q_UNUSED(port);
 }
 
 } // namespace cablemeter
@@ -19,18 +24,31 @@ bool requestLowLatency(QSerialPort& port)
 
 namespace cablemeter {
 
-bool requestLowLatency(QSerialPort& port)
+LowLatency requestLowLatency(QSerialPort& port)
 {
     const int descriptor = int(port.handle());
     if (descriptor < 0)
-        return false;
+        return LowLatency::Refused;
     serial_struct settings{};
     if (::ioctl(descriptor, TIOCGSERIAL, &settings) != 0)
-        return false;
+        return LowLatency::Refused;
     if (settings.flags & ASYNC_LOW_LATENCY)
-        return true;
+        return LowLatency::AlreadySet;
     settings.flags |= ASYNC_LOW_LATENCY;
-    return ::ioctl(descriptor, TIOCSSERIAL, &settings) == 0;
+    return ::ioctl(descriptor, TIOCSSERIAL, &settings) == 0 ? LowLatency::SetByUs
+                                                            : LowLatency::Refused;
+}
+
+void releaseLowLatency(QSerialPort& port)
+{
+    const int descriptor = int(port.handle());
+    serial_struct settings{};
+    // The flags are read afresh: another program may have changed the others meanwhile.
+    if (descriptor < 0 || ::ioctl(descriptor, TIOCGSERIAL, &settings) != 0 ||
+        !(settings.flags & ASYNC_LOW_LATENCY))
+        return;
+    settings.flags &= ~ASYNC_LOW_LATENCY;
+    ::ioctl(descriptor, TIOCSSERIAL, &settings);
 }
 
 } // namespace cablemeter

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace cablemeter {
 
@@ -47,10 +48,13 @@ public:
     virtual void expectBurst(int bytes) = 0;
     // Milliseconds since the last byte arrived (large when nothing has arrived yet).
     virtual qint64 quietMilliseconds() const = 0;
-    // The longest gap seen between two chunks of the last burst, in milliseconds.
+    // The longest gap between two chunks since expectBurst(), in milliseconds.
     virtual qint64 lastBurstMaxGapMilliseconds() const = 0;
     // Microseconds from expectBurst() to the first chunk of that burst; -1 while none came.
     virtual qint64 firstByteDelayMicroseconds() const = 0;
+    // The driver's count of line errors (framing, parity, overrun, break) so far; nullopt when
+    // the port keeps none.
+    virtual std::optional<quint64> lineErrorCount() = 0;
 
 signals:
     void commEvent(int code);

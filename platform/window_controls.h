@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QString>
 
 namespace cablemeter {
@@ -28,21 +27,12 @@ public:
     // The selected line, or -1 when none is selected.
     virtual int selectedListLine() const = 0;
 
-    // Port selector (Combo1) and indicator (Shape1).
-    virtual QString portSelectorText() const = 0;
-    virtual void setIndicatorColour(const QColor& colour) = 0;
-    // Where the selected port leads (shown as a tooltip so the user sees the real device).
-    virtual void setPortDescription(const QString& description) = 0;
-
     // While an operation talks to the meter, Read, the list, Open, Close and Beep are disabled;
     // Quit stays live.
     virtual void setBusy(bool busy) = 0;
 
     // One message to the user per failure: what went wrong and what to do.
     virtual void reportError(const QString& title, const QString& message) = 0;
-
-    // How the user tries again once a message's advice is followed; messages end with it.
-    virtual QString retryAdvice() const { return QStringLiteral("press Open"); }
 };
 
 // Disables the window's meter controls for the lifetime of an operation.

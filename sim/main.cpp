@@ -1,7 +1,8 @@
 // cablemeter-sim: plays the meter on a pseudo-terminal so the program can be tried without one.
 //
 //   cablemeter-sim [--image FILE] [--pacing unpaced|uart|usb|usb-low-latency] [--fault FAULT]
-//                  [--link PATH]
+//                  [--answer-time MS|MIN-MAX] [--byte0 constant|counting|random] [--echo]
+//                  [--answer-beep] [--link PATH]
 //   cablemeter-sim --write-demo FILE
 //   cablemeter-sim --version
 //
@@ -19,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 #include <unistd.h>
 
 using namespace cablemeter::sim;
@@ -95,13 +97,30 @@ int main(int argc, char* argv[])
         QStringLiteral("fault"),
         QStringLiteral("Misbehave on page requests (see the faults above)."),
         QStringLiteral("FAULT"), QStringLiteral("none"));
+    const QCommandLineOption answerTimeOption(
+        QStringLiteral("answer-time"),
+        QStringLiteral("How long the meter takes to answer, in ms: a fixed time, or MIN-MAX for a "
+                       "time that varies from reply to reply (default 0)."),
+        QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption firstByteOption(
+        QStringLiteral("byte0"),
+        QStringLiteral("What byte 0 of a reply holds: constant (0xFA, the default), counting "
+                       "(one more on every reply) or random."),
+        QStringLiteral("MODE"), QStringLiteral("constant"));
+    const QCommandLineOption echoOption(
+        QStringLiteral("echo"),
+        QStringLiteral("Echo every request ahead of its answer, as half-duplex and RS-485 "
+                       "adapters do."));
+    const QCommandLineOption answerBeepOption(
+        QStringLiteral("answer-beep"), QStringLiteral("Acknowledge a beep with one byte (0x06)."));
     const QCommandLineOption linkOption(QStringLiteral("link"),
                                         QStringLiteral("Also make PATH a symlink to the device."),
                                         QStringLiteral("PATH"));
     const QCommandLineOption writeDemoOption(
         QStringLiteral("write-demo"),
         QStringLiteral("Write the demo flash image to FILE and exit."), QStringLiteral("FILE"));
-    parser.addOptions({imageOption, pacingOption, faultOption, linkOption, writeDemoOption});
+    parser.addOptions({imageOption, pacingOption, faultOption, answerTimeOption, firstByteOption,
+                       echoOption, answerBeepOption, linkOption, writeDemoOption});
     parser.process(app);
 
     if (parser.isSet(writeDemoOption)) {
@@ -112,10 +131,17 @@ int main(int argc, char* argv[])
 
     const std::optional<Pacing> pacing = pacingFromName(parser.value(pacingOption));
     const std::optional<ReplyFault> fault = ReplyFault::parse(parser.value(faultOption));
-    if (!pacing || !fault) {
-        fail(QStringLiteral("bad --pacing or --fault value"));
+    const auto answerTime = MeterTraits::parseAnswerTime(parser.value(answerTimeOption));
+    const auto firstByte = MeterTraits::parseFirstByte(parser.value(firstByteOption));
+    if (!pacing || !fault || !answerTime || !firstByte) {
+        fail(QStringLiteral("bad --pacing, --fault, --answer-time or --byte0 value"));
         return kExitUsage;
     }
+    MeterTraits traits;
+    std::tie(traits.fastestAnswer, traits.slowestAnswer) = *answerTime;
+    traits.firstByte = *firstByte;
+    traits.echo = parser.isSet(echoOption);
+    traits.answersBeep = parser.isSet(answerBeepOption);
 
     QByteArray image = makeDemoImage();
     if (parser.isSet(imageOption)) {
@@ -128,6 +154,7 @@ int main(int argc, char* argv[])
 
     MeterSimulator simulator(image, *pacing);
     simulator.setFault(*fault);
+    simulator.setTraits(traits);
     simulator.setLogger([](const QString& line) {
         std::fprintf(stderr, "%s\n", qPrintable(line));
         std::fflush(stderr);

@@ -214,84 +214,161 @@ void MeterSimulator::handleFrame(const QByteArray& frame)
     }
     m_recordsChanged.notify_all();
     if (isPageRequest) {
-        answerPageRequest(page, request);
+        answerPageRequest(frame, page, request);
     } else if (isBeep) {
         log(QStringLiteral("beep"));
+        answerBeep(frame);
     } else {
         log(QStringLiteral("ignored (unknown request): %1").arg(hexOf(frame)));
     }
 }
 
-QList<MeterSimulator::ReplyPart> MeterSimulator::replyParts(int page, int request) const
+QList<MeterSimulator::ReplyPart> MeterSimulator::replyParts(const QByteArray& frame, int page,
+                                                            int request)
 {
-    std::lock_guard lock(m_mutex);
-    const QByteArray reply = kEchoByte + pageOf(m_image, page);
     using std::chrono::milliseconds;
+    std::lock_guard lock(m_mutex);
     const unsigned seed = unsigned(m_pages.size());
-    if (!m_fault.strikes(request))
-        return {{milliseconds(0), reply}};
+    const int made = m_repliesMade++;
+    char firstByte = kEchoByte;
+    if (m_traits.firstByte == MeterTraits::FirstByte::Counting)
+        firstByte = char(made);
+    else if (m_traits.firstByte == MeterTraits::FirstByte::Random)
+        firstByte = garbageBytes(1, seed).at(0);
+    const QByteArray reply = firstByte + pageOf(m_image, page);
+    const QByteArray previous = std::exchange(m_lastReply, reply);
+    // A new answer time for every reply, reproducibly, within the meter's range.
+    const qint64 spread = (m_traits.slowestAnswer - m_traits.fastestAnswer).count();
+    const milliseconds answer =
+        m_traits.fastestAnswer +
+        milliseconds(spread == 0 ? 0
+                                 : qint64(quint8(garbageBytes(1, seed + 1).at(0))) % (spread + 1));
+
+    QList<ReplyPart> parts;
+    if (m_traits.echo)
+        parts.append({milliseconds(0), frame});
+    if (!m_fault.strikes(request)) {
+        parts.append({answer, reply});
+        return parts;
+    }
+    QByteArray changed = reply;
     switch (m_fault.kind) {
     case ReplyFault::Kind::None:
-        return {{milliseconds(0), reply}};
+        parts.append({answer, reply});
+        break;
     case ReplyFault::Kind::NoAnswer:
-        return {};
+        break;
     case ReplyFault::Kind::ShortReply:
-        return {{milliseconds(0), reply.left(m_fault.bytes)}};
+        parts.append({answer, reply.left(m_fault.bytes)});
+        break;
     case ReplyFault::Kind::SplitReply:
-        return {{milliseconds(0), reply.left(m_fault.bytes)},
-                {milliseconds(m_fault.milliseconds), reply.mid(m_fault.bytes)}};
+        parts.append({answer, reply.left(m_fault.bytes)});
+        parts.append({milliseconds(m_fault.milliseconds), reply.mid(m_fault.bytes)});
+        break;
     case ReplyFault::Kind::LongReply:
-        return {{milliseconds(0),
-                 reply + QByteArray(std::max(0, m_fault.bytes - kReplyBytes), kFillerByte)}};
+        parts.append(
+            {answer, reply + QByteArray(std::max(0, m_fault.bytes - kReplyBytes), kFillerByte)});
+        break;
     case ReplyFault::Kind::Garbage:
-        return {{milliseconds(0), garbageBytes(m_fault.bytes, seed)}};
+        parts.append({answer, garbageBytes(m_fault.bytes, seed)});
+        break;
     case ReplyFault::Kind::Delay:
-        return {{milliseconds(m_fault.milliseconds), reply}};
+        parts.append({answer + milliseconds(m_fault.milliseconds), reply});
+        break;
     case ReplyFault::Kind::StrayAfter:
-        return {{milliseconds(0), reply},
-                {milliseconds(m_fault.milliseconds), garbageBytes(m_fault.bytes, seed)}};
+        parts.append({answer, reply});
+        parts.append({milliseconds(m_fault.milliseconds), garbageBytes(m_fault.bytes, seed)});
+        break;
     case ReplyFault::Kind::StrayBefore:
-        return {{milliseconds(0), garbageBytes(m_fault.bytes, seed) + reply}};
+        parts.append({answer, garbageBytes(m_fault.bytes, seed) + reply});
+        break;
     case ReplyFault::Kind::Repeat:
-        return {{milliseconds(0), reply}, {milliseconds(m_fault.milliseconds), reply}};
+        parts.append({answer, reply});
+        parts.append({milliseconds(m_fault.milliseconds), reply});
+        break;
     case ReplyFault::Kind::Noise:
-        return {{milliseconds(0),
-                 reply + garbageBytes(bytesInLineTime(milliseconds(m_fault.milliseconds)), seed)}};
+        parts.append(
+            {answer,
+             reply + garbageBytes(bytesInLineTime(milliseconds(m_fault.milliseconds)), seed)});
+        break;
+    case ReplyFault::Kind::Corrupt:
+        if (m_fault.bytes < changed.size())
+            changed[m_fault.bytes] = char(~changed.at(m_fault.bytes));
+        parts.append({answer, changed});
+        break;
+    case ReplyFault::Kind::LoseByte:
+        changed.remove(m_fault.bytes, 1);
+        parts.append({answer, changed});
+        break;
+    case ReplyFault::Kind::Previous:
+        parts.append({answer, previous.isEmpty() ? reply : previous});
+        break;
+    case ReplyFault::Kind::WrongBaud: {
+        // At another baud rate each of the meter's bytes spans a different number of our frames;
+        // the driver counts each garbled frame as a line error.
+        const QByteArray garbled =
+            garbageBytes(int(reply.size() * kBaudRate / m_fault.bytes), seed);
+        m_lineErrors += quint64(garbled.size());
+        parts.append({answer, garbled});
+        break;
     }
-    return {};
+    }
+    return parts;
 }
 
-void MeterSimulator::answerPageRequest(int page, int request)
+bool MeterSimulator::sendParts(const QList<ReplyPart>& parts, qsizetype& sent)
 {
-    const QList<ReplyPart> parts = replyParts(page, request);
     const Pacing pacing = this->pacing();
-    {
-        std::lock_guard lock(m_mutex);
-        m_lastReplyWrites.clear();
-    }
     // The pty hands us the request the instant it was written; on a real line the meter has it
     // only after its last byte, six byte times later.
     Clock::time_point start = Clock::now();
     if (pacing != Pacing::Unpaced)
         start += lineTimeOf(kPageRequestLength);
-    qsizetype sent = 0;
     for (const ReplyPart& part : parts) {
         const std::optional<Clock::time_point> end =
             sendPaced(part.bytes, start + part.delayBefore, pacing);
         if (!end)
-            return;
+            return false;
         start = *end;
         sent += part.bytes.size();
     }
+    return true;
+}
+
+void MeterSimulator::answerPageRequest(const QByteArray& frame, int page, int request)
+{
+    const QList<ReplyPart> parts = replyParts(frame, page, request);
+    {
+        std::lock_guard lock(m_mutex);
+        m_lastReplyWrites.clear();
+    }
+    qsizetype sent = 0;
+    if (!sendParts(parts, sent))
+        return;
     log(QStringLiteral("page %1: %2 bytes sent (%3, fault %4)")
             .arg(page)
             .arg(sent)
-            .arg(pacingName(pacing), fault().toString()));
+            .arg(pacingName(pacing()), fault().toString()));
     {
         std::lock_guard lock(m_mutex);
         ++m_handledPageRequests;
     }
     m_recordsChanged.notify_all();
+}
+
+void MeterSimulator::answerBeep(const QByteArray& frame)
+{
+    const MeterTraits traits = [this] {
+        std::lock_guard lock(m_mutex);
+        return m_traits;
+    }();
+    QList<ReplyPart> parts;
+    if (traits.echo)
+        parts.append({std::chrono::milliseconds(0), frame});
+    if (traits.answersBeep)
+        parts.append({traits.fastestAnswer, QByteArray(1, kBeepAnswer)});
+    qsizetype sent = 0;
+    sendParts(parts, sent);
 }
 
 std::optional<Clock::time_point> MeterSimulator::sendPaced(const QByteArray& bytes,
@@ -373,10 +450,10 @@ ReplyFault MeterSimulator::fault() const
     return m_fault;
 }
 
-void MeterSimulator::setFlashImage(QByteArray flashImage)
+void MeterSimulator::setTraits(const MeterTraits& traits)
 {
     std::lock_guard lock(m_mutex);
-    m_image = std::move(flashImage);
+    m_traits = traits;
 }
 
 QList<QByteArray> MeterSimulator::receivedFrames() const

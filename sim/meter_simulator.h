@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/line_pacing.h"
+#include "sim/meter_traits.h"
 #include "sim/reply_fault.h"
 
 #include <QByteArray>
@@ -25,7 +26,10 @@ namespace cablemeter::sim {
 // the image read as 0xFF, like erased flash.
 class MeterSimulator {
 public:
+    // Byte 0 of every reply, unless the meter's traits say otherwise.
     static constexpr char kEchoByte = char(0xFA);
+    // The meter's answer to a beep, when it gives one.
+    static constexpr char kBeepAnswer = char(0x06);
     static constexpr int kPageBytes = 256;
     // Echo byte plus the whole page.
     static constexpr int kReplyBytes = 1 + kPageBytes;
@@ -56,7 +60,7 @@ public:
     Pacing pacing() const;
     void setFault(const ReplyFault& fault);
     ReplyFault fault() const;
-    void setFlashImage(QByteArray flashImage);
+    void setTraits(const MeterTraits& traits);
     void setLogger(Logger logger) { m_logger = std::move(logger); }
 
     // What the meter received, thread-safe. Frames are the well-formed requests, byte for byte, in
@@ -69,6 +73,8 @@ public:
     int handledPageRequestCount() const;
     // The sizes of the writes that made up the last page reply, in order.
     QList<int> lastReplyWrites() const;
+    // Line errors that a serial driver would have counted (replies sent at another baud rate).
+    quint64 lineErrors() const { return m_lineErrors; }
     void clearRecords();
 
     // Block until at least `count` frames / handled page requests have been recorded; false on
@@ -89,8 +95,11 @@ private:
     void serve();
     void handleFrame(const QByteArray& frame);
     // `request` counts the page requests since the fault was set, from 1.
-    void answerPageRequest(int page, int request);
-    QList<ReplyPart> replyParts(int page, int request) const;
+    void answerPageRequest(const QByteArray& frame, int page, int request);
+    QList<ReplyPart> replyParts(const QByteArray& frame, int page, int request);
+    void answerBeep(const QByteArray& frame);
+    // Sends the parts one after the other, the first right after the request has arrived.
+    bool sendParts(const QList<ReplyPart>& parts, qsizetype& sent);
     // Writes bytes paced from `start` on; returns when the last chunk was due, or nullopt when
     // the simulator is stopping or the line failed.
     std::optional<std::chrono::steady_clock::time_point>
@@ -108,6 +117,9 @@ private:
     QByteArray m_image;
     Pacing m_pacing = Pacing::Uart;
     ReplyFault m_fault;
+    MeterTraits m_traits;
+    int m_repliesMade = 0;
+    QByteArray m_lastReply; // for the fault that answers with the reply before
     bool m_stopRequested = false;
     QList<QByteArray> m_frames;
     QList<QByteArray> m_rejected;
@@ -123,6 +135,7 @@ private:
     QString m_devicePath;
     QString m_errorString;
     std::atomic<bool> m_running = false;
+    std::atomic<quint64> m_lineErrors = 0;
     Logger m_logger;
     std::thread m_thread;
 };

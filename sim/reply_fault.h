@@ -6,15 +6,14 @@
 
 namespace cablemeter::sim {
 
-// A misbehaviour of the simulated meter, applied to page requests until it is changed: to every
-// one, or only to the Nth page request after the fault was set. Beeps are never answered, so
-// faults do not touch them.
+// A misbehaviour of the simulated meter (or of the line), applied to page requests until it is
+// changed: to every one, or only to the Nth page request after the fault was set.
 struct ReplyFault {
     enum class Kind {
-        None,        // the normal reply: echo byte and the page's 256 bytes
+        None,        // the normal reply: byte 0 and the page's 256 bytes
         NoAnswer,    // silence
         ShortReply,  // only the first `bytes` bytes of the normal reply, then silence
-        SplitReply,  // the first `bytes` bytes, a gap of `milliseconds`, then the rest
+        SplitReply,  // the first `bytes` bytes, a pause of `milliseconds`, then the rest
         LongReply,   // the normal reply padded with filler up to `bytes` bytes in all
         Garbage,     // `bytes` random-looking bytes instead of the reply
         Delay,       // the normal reply, `milliseconds` later than usual
@@ -22,6 +21,10 @@ struct ReplyFault {
         StrayBefore, // `bytes` random-looking bytes right before the normal reply
         Repeat,      // the normal reply, and the same reply again `milliseconds` later
         Noise,       // the normal reply, then random-looking bytes at line speed for `milliseconds`
+        Corrupt,     // the normal reply with byte `bytes` (from 0) inverted: the length is right
+        LoseByte,    // the normal reply without its byte `bytes` (from 0)
+        Previous,    // the reply to the request before this one, in place of this one's
+        WrongBaud,   // the reply sent at `bytes` baud: garbled bytes, counted as line errors
     };
 
     Kind kind = Kind::None;
@@ -47,6 +50,10 @@ struct ReplyFault {
     static ReplyFault strayBefore(int bytes = 1) { return {Kind::StrayBefore, bytes, 0}; }
     static ReplyFault repeat(int milliseconds) { return {Kind::Repeat, 0, milliseconds}; }
     static ReplyFault noise(int milliseconds) { return {Kind::Noise, 0, milliseconds}; }
+    static ReplyFault corrupt(int byteIndex) { return {Kind::Corrupt, byteIndex, 0}; }
+    static ReplyFault loseByte(int byteIndex) { return {Kind::LoseByte, byteIndex, 0}; }
+    static ReplyFault previous() { return {Kind::Previous, 0, 0}; }
+    static ReplyFault wrongBaud(int baud) { return {Kind::WrongBaud, baud, 0}; }
 
     // The same fault, struck only on the Nth page request after it is set (N >= 1).
     ReplyFault onlyOnRequest(int n) const
@@ -61,10 +68,8 @@ struct ReplyFault {
 
     bool operator==(const ReplyFault&) const = default;
 
-    // Reads the command-line form: "none", "silent", "short:N", "stall:N" (the same as short),
-    // "split:N:GAP_MS", "long:N", "garbage:N", "delay:MS", "stray-after:N:MS", "stray-before:N",
-    // "repeat:MS", "noise:MS", each optionally followed by "@N" to strike only the Nth page
-    // request. Counts must be positive; nullopt for anything else.
+    // Reads the command-line form (see forms()), optionally followed by "@N" to strike only the
+    // Nth page request. Numbers must be positive; nullopt for anything else.
     static std::optional<ReplyFault> parse(const QString& text);
     // The command-line form of this fault (parse(f.toString()) == f).
     QString toString() const;

@@ -6,6 +6,7 @@
 #include "app/save_picture.h"
 #include "sim/demo_image.h"
 #include "sim/meter_simulator.h"
+#include "support/test_port_map.h"
 
 #include <QDir>
 #include <QFile>
@@ -91,8 +92,7 @@ class FullAndReadOnlyDisksTest : public QObject {
     {
         meter = std::make_unique<MeterSimulator>(sim::makeDemoImage(), Pacing::Unpaced);
         QVERIFY(meter->start());
-        qputenv("CABLEMETER_COM1", meter->devicePath().toLocal8Bit());
-        program = std::make_unique<CableMeterApp>();
+        program = std::make_unique<CableMeterApp>(testing::testPortMap(meter->devicePath()));
         program->window().setErrorReporter(
             [this](const QString&, const QString& message) { reported << message; });
     }
@@ -112,7 +112,6 @@ private slots:
             run(QStringLiteral("umount"), {mountPoint});
         mountPoint.clear();
         reported.clear();
-        qunsetenv("CABLEMETER_COM1");
     }
 
     void catalogueOnAFullDiskIsReportedAndNothingListed()

@@ -1,10 +1,12 @@
+#include "app/cable_meter_app.h"
 #include "app/indicator_shape.h"
 #include "app/main_window.h"
 #include "app/screen_view.h"
 #include "catalogue/catalogue_pages.h"
 #include "catalogue/record_catalogue.h"
 #include "link/meter_link.h"
-#include "platform/port_discovery.h"
+#include "platform/listed_port_discovery.h"
+#include "platform/port_names.h"
 #include "platform/screen_picture.h"
 #include "support/fake_page_reader.h"
 #include "support/fake_serial_port.h"
@@ -117,16 +119,9 @@ private slots:
     void focusChangesAndReadDrawNothing();
     void failedOpenTurnsTheIndicatorRed_data();
     void failedOpenTurnsTheIndicatorRed();
-
-private:
-    QByteArray m_injectedPorts = qgetenv(PortDiscovery::kInjectedPortsVariable);
 };
 
-void TestMainWindow::cleanup()
-{
-    qputenv(PortDiscovery::kInjectedPortsVariable, m_injectedPorts);
-    qunsetenv("CABLEMETER_COM2");
-}
+void TestMainWindow::cleanup() {}
 
 void TestMainWindow::captionAndFixedSize()
 {
@@ -288,11 +283,11 @@ void TestMainWindow::indicatorColour()
 {
     MainWindow window;
     auto* indicator = window.findChild<IndicatorShape*>("Shape1");
-    window.setIndicatorColour(QColor(0, 255, 255));
+    window.showIndicator(QColor(0, 255, 255));
     QCOMPARE(indicator->colour(), QColor(0, 255, 255));
     const QImage pixels = indicator->grab().toImage();
     QCOMPARE(QColor(pixels.pixel(pixels.rect().center())), QColor(0, 255, 255));
-    window.setIndicatorColour(QColor(255, 0, 0));
+    window.showIndicator(QColor(255, 0, 0));
     QCOMPARE(indicator->colour(), QColor(255, 0, 0));
 }
 
@@ -424,16 +419,22 @@ void TestMainWindow::portSelectorReadsTypedText()
 
 void TestMainWindow::portDescriptionIsShownAsTooltip()
 {
-    qputenv(PortDiscovery::kInjectedPortsVariable,
-            "/dev/ttyS0|uart|||console,/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART");
-    MainWindow window;
+    QString plugged = QStringLiteral("/dev/ttyS0|uart|||console,"
+                                     "/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART");
+    PortMap::Overrides overrides;
+    overrides[1] = QStringLiteral("/dev/pts/7"); // as CABLEMETER_COM2 names it
+    testing::FakeSerialPort port;
+    CableMeterApp program(
+        PortMap(overrides, [&plugged] { return ListedPortDiscovery(plugged).findPorts(); }), &port);
+    MainWindow& window = program.window();
+    QCOMPARE(control(window, "Combo1")->toolTip(),
+             QStringLiteral("COM1 (/dev/ttyUSB0, FT232R USB UART)"));
     const QString description = QStringLiteral("COM1 -> /dev/ttyUSB0");
-    window.setPortDescription(description);
+    window.showPortDescription(description);
     QCOMPARE(control(window, "Combo1")->toolTip(), description);
     QCOMPARE(control(window, "Shape1")->toolTip(), description);
 
     // Picking another port names its device at once: found, named by its variable, or none.
-    qputenv("CABLEMETER_COM2", "/dev/pts/7");
     auto* selector = qobject_cast<QComboBox*>(control(window, "Combo1"));
     selector->setCurrentIndex(1);
     QCOMPARE(selector->toolTip(), QStringLiteral("COM2 (/dev/pts/7)"));
@@ -443,13 +444,10 @@ void TestMainWindow::portDescriptionIsShownAsTooltip()
     QCOMPARE(selector->toolTip(), QStringLiteral("COM1 (/dev/ttyUSB0, FT232R USB UART)"));
 
     // An adapter plugged in while the program runs is found when the selector changes.
-    qputenv(PortDiscovery::kInjectedPortsVariable, "/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART,"
-                                                   "/dev/ttyACM0|acm|usb-Arduino_B|Arduino Uno");
+    plugged = QStringLiteral("/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART,"
+                             "/dev/ttyACM0|acm|usb-Arduino_B|Arduino Uno");
     selector->setCurrentIndex(2);
     QCOMPARE(selector->toolTip(), QStringLiteral("COM3 (no serial port)"));
-    selector->setCurrentIndex(1);
-    QCOMPARE(selector->toolTip(), QStringLiteral("COM2 (/dev/pts/7)"));
-    qunsetenv("CABLEMETER_COM2");
     selector->setCurrentIndex(0);
     QCOMPARE(selector->toolTip(), QStringLiteral("COM1 (/dev/ttyACM0, Arduino Uno)"));
 }
@@ -570,12 +568,17 @@ void TestMainWindow::failedOpenTurnsTheIndicatorRed()
     QFETCH(int, failure);
     QFETCH(QString, said);
 
-    qputenv(PortDiscovery::kInjectedPortsVariable, "/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART");
     MainWindow window;
     QStringList reported;
     window.setErrorReporter([&](const QString&, const QString& message) { reported << message; });
     testing::FakeSerialPort port;
-    MeterLink link(port, window);
+    PortMap ports(PortMap::Overrides{}, [] {
+        return ListedPortDiscovery(QStringLiteral("/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART"))
+            .findPorts();
+    });
+    MeterLink link(port, ports, window, [&window] {
+        return PortChoice::com(portNumberFromSelector(window.portSelectorText()));
+    });
     auto* indicator = window.findChild<IndicatorShape*>("Shape1");
 
     if (openBefore) {

@@ -8,6 +8,7 @@
 #include "platform/screen_picture.h"
 #include "sim/demo_image.h"
 #include "sim/meter_simulator.h"
+#include "support/test_port_map.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,7 +69,6 @@ class ProgramWithMeterTest : public QObject {
     {
         meter = std::make_unique<MeterSimulator>(image, pacing);
         QVERIFY2(meter->start(), qPrintable(meter->errorString()));
-        qputenv("CABLEMETER_COM1", meter->devicePath().toLocal8Bit());
     }
 
     QListWidget& list()
@@ -111,7 +111,7 @@ private slots:
         folder = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir::setCurrent(folder->path()));
         startMeter();
-        program = std::make_unique<CableMeterApp>();
+        program = std::make_unique<CableMeterApp>(testing::testPortMap(meter->devicePath()));
         reported.clear();
         program->window().setErrorReporter([this](const QString& title, const QString& message) {
             reported.append({title, message});
@@ -124,7 +124,6 @@ private slots:
         meter.reset();
         QDir::setCurrent(startFolder);
         folder.reset();
-        qunsetenv("CABLEMETER_COM1");
     }
 
     void readListsTheMetersRecords_data()

@@ -54,9 +54,6 @@ public:
     void appendListLine(const QString&) override {}
     QString listLine(int) const override { return {}; }
     int selectedListLine() const override { return -1; }
-    QString portSelectorText() const override { return {}; }
-    void setIndicatorColour(const QColor&) override {}
-    void setPortDescription(const QString&) override {}
     void setBusy(bool) override {}
 };
 

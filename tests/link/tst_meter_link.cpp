@@ -5,6 +5,7 @@
 #include "platform/port_names.h"
 #include "support/fake_serial_port.h"
 #include "support/fake_window_controls.h"
+#include "support/test_port_map.h"
 
 #include <QTest>
 #include <QTimer>
@@ -14,6 +15,7 @@
 using namespace cablemeter;
 using cablemeter::testing::FakeSerialPort;
 using cablemeter::testing::FakeWindowControls;
+using cablemeter::testing::testPortMap;
 
 namespace {
 
@@ -44,7 +46,10 @@ class MeterLinkTest : public QObject {
 
     FakeSerialPort* port = nullptr;
     FakeWindowControls* controls = nullptr;
+    PortMap ports = testPortMap();
+    PortChoice chosen = PortChoice::com(1);
     MeterLink* link = nullptr;
+    const QString com1 = QStringLiteral("COM1 (/dev/cablemeter-test/ttyUSB0, Test adapter)");
 
     // The meter answers every complete page request with `reply`, as one receive event.
     void answerRequestsWith(const QByteArray& reply)
@@ -74,25 +79,20 @@ class MeterLinkTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        // COM1 leads to one adapter, whatever this computer has; the fake port plays it.
-        qputenv("CABLEMETER_TEST_PORTS",
-                "/dev/cablemeter-test/ttyUSB0|usb|usb-Test-if00|Test adapter");
-    }
-
     void init()
     {
+        // COM1 leads to the test's adapter, whatever this computer has; the fake port plays it.
+        ports = testPortMap();
+        chosen = PortChoice::com(1);
         port = new FakeSerialPort;
         controls = new FakeWindowControls;
-        link = new MeterLink(*port, *controls);
+        link = new MeterLink(*port, ports, *controls, [this] { return chosen; });
     }
     void cleanup()
     {
         delete link;
         delete controls;
         delete port;
-        qunsetenv("CABLEMETER_COM3");
     }
 
     void receiveHandler_data()
@@ -213,18 +213,31 @@ private slots:
 
     void readFlashOpensTheSelectedPortOnDemand()
     {
-        qputenv("CABLEMETER_COM3", "/dev/fake-meter");
-        controls->portSelector = QStringLiteral("COM3");
+        PortMap::Overrides overrides;
+        overrides[2] = QStringLiteral("/dev/fake-meter");
+        ports = PortMap(overrides, [] { return QList<FoundPort>(); });
+        chosen = PortChoice::com(3);
         answerRequestsWith(QByteArray(255, '\x01'));
         QVERIFY(link->ReadFlash(600));
         QCOMPARE(port->openedDevices, QStringList{QStringLiteral("/dev/fake-meter")});
         QCOMPARE(controls->indicatorColours.last(), kCyan);
-        QVERIFY(controls->portDescription.contains(QStringLiteral("/dev/fake-meter")));
+        QCOMPARE(controls->portDescription, QStringLiteral("COM3 (/dev/fake-meter)"));
 
         // An open port is not reopened, whatever the selector says now.
-        controls->portSelector = QStringLiteral("COM2");
+        chosen = PortChoice::com(2);
         QVERIFY(link->ReadFlash(601));
         QCOMPARE(port->openedDevices.size(), 1);
+    }
+
+    void deviceGivenDirectlyIsNamedAsGiven()
+    {
+        chosen = PortChoice::path(QStringLiteral("/dev/ttyUSB7"));
+        port->nextOpenResult = {OpenFailure::NotFound, QStringLiteral("No such file or directory")};
+        QVERIFY(!link->OpenCom());
+        QVERIFY2(link->lastError().startsWith(
+                     QStringLiteral("Cannot open /dev/ttyUSB7: No such file or directory.")),
+                 qPrintable(link->lastError()));
+        QVERIFY(!link->lastError().contains(QStringLiteral("COM1 (/dev/ttyUSB7")));
     }
 
     void failedOnDemandOpenSendsNothing()
@@ -234,31 +247,86 @@ private slots:
         QVERIFY(!link->ReadFlash(512));
         QVERIFY(port->written.isEmpty());
         QVERIFY(link->pageBuffer() == before);
-        QVERIFY(link->lastError().contains(QStringLiteral("COM1 (")));
+        QVERIFY(link->lastError().contains(com1));
         QCOMPARE(controls->indicatorColours, QList<QColor>{kRed}); // the port is closed
         QVERIFY(controls->errors.isEmpty());                       // the caller reports it, once
     }
 
-    void silentMeterTimesOutAndKeepsTheBuffer()
+    void silentMeterFailsAtOnceOnAnOperationsFirstRequest()
     {
         QVERIFY(link->OpenCom());
         answerRequestsWith(countingBytes(255, 9));
         QVERIFY(link->ReadFlash(512));
         const PageBuffer before = link->pageBuffer();
         port->onWrite = {};
+        port->written.clear();
+        link->beginOperation();
         QVERIFY(!link->ReadFlash(530));
+        QCOMPARE(requestedPages(), QList<int>{530}); // a switched-off meter is not asked again
         QVERIFY(link->pageBuffer() == before);
-        QVERIFY(link->lastError().contains(QStringLiteral("page 530")));
-        QVERIFY(link->lastError().contains(QStringLiteral("COM1 (")));
+        QVERIFY2(link->lastError().startsWith(
+                     QStringLiteral("The meter did not answer the request for page 530 on %1 "
+                                    "within 2 s.")
+                         .arg(com1)),
+                 qPrintable(link->lastError()));
         QVERIFY(!link->isReading());
     }
 
-    void shortReplyDoesNotComplete()
+    void meterThatFallsSilentIsAskedOnceMore_data()
     {
+        QTest::addColumn<bool>("answersTheSecondTime");
+        QTest::newRow("answers then") << true;
+        QTest::newRow("silent again") << false;
+    }
+    void meterThatFallsSilentIsAskedOnceMore()
+    {
+        QFETCH(bool, answersTheSecondTime);
         QVERIFY(link->OpenCom());
-        answerRequestsWith(QByteArray(254, '\x01'));
-        QVERIFY(!link->ReadFlash(512));
+        link->beginOperation();
+        answerRequestsWith(meterReply(560));
+        QVERIFY(link->ReadFlash(560));
+        answerRequestsBy([&](int page, int request) {
+            return request == 2 && answersTheSecondTime ? meterReply(page) : QByteArray();
+        });
+        QCOMPARE(link->ReadFlash(561), answersTheSecondTime);
+        QCOMPARE(requestedPages(), (QList<int>{561, 561}));
+        if (!answersTheSecondTime)
+            QVERIFY2(link->lastError().contains(
+                         QStringLiteral("stopped answering: it answered earlier requests, but "
+                                        "not the 2 requests for page 561 (slot 3)")),
+                     qPrintable(link->lastError()));
+    }
+
+    void replyThatStopsShortIsAskedForAgain_data()
+    {
+        QTest::addColumn<int>("shortReplies");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("once") << 1 << true;
+        QTest::newRow("twice") << 2 << true;
+        QTest::newRow("three times: reported") << 3 << false;
+    }
+    void replyThatStopsShortIsAskedForAgain()
+    {
+        QFETCH(int, shortReplies);
+        QFETCH(bool, read);
+        QVERIFY(link->OpenCom());
+        answerRequestsBy([](int page, int) { return meterReply(page); });
+        QVERIFY(link->ReadFlash(512));
+        answerRequestsBy([&](int page, int request) {
+            return request <= shortReplies ? meterReply(page).left(128) : meterReply(page);
+        });
+        QCOMPARE(link->ReadFlash(513), read);
+        QCOMPARE(requestedPages().size(), read ? shortReplies + 1 : 3);
+        if (read) {
+            QCOMPARE(int(link->pageBuffer()[1]), int(quint8(meterReply(513)[1])));
+            return;
+        }
         QVERIFY(!link->replyComplete());
+        QVERIFY2(link->lastError().contains(
+                     QStringLiteral("reply to the request for page 513 (slot 0) on %1 stopped "
+                                    "after 128 of 257 bytes (3 requests, the same each time)")
+                         .arg(com1)),
+                 qPrintable(link->lastError()));
     }
 
     // Each wait of a page read ends when the read is cancelled (Quit, Ctrl-C).
@@ -294,11 +362,11 @@ private slots:
         QCOMPARE(link->lastError().section(u'\n', 0, 0),
                  QStringLiteral("Page 560 (slot 3) was not read: the line from the meter on %1 "
                                 "never went quiet: another device may be sending on it.")
-                     .arg(portDisplayName(1)));
+                     .arg(com1));
         QVERIFY(port->written.isEmpty());
     }
 
-    // What the link learns from the meter's replies and what it does with bursts that depart.
+    // What the link makes of the meter's replies once it has learned them.
     void repliesAreCheckedAgainstWhatTheMeterSends_data()
     {
         QTest::addColumn<QString>("meter");
@@ -308,26 +376,31 @@ private slots:
 
         QTest::newRow("clean line: one request per page")
             << "clean" << true << QList<int>{561} << "";
-        QTest::newRow("one burst too long: the page is read again")
+        QTest::newRow("byte 0 changes from reply to reply: one request per page")
+            << "first byte varies" << true << QList<int>{561} << "";
+        QTest::newRow("the adapter echoes the request: skipped, one request")
+            << "echo" << true << QList<int>{561} << "";
+        QTest::newRow("a reply that begins like the request is kept whole")
+            << "begins like the request" << true << QList<int>{561} << "";
+        QTest::newRow("one burst too long: read again, and the page before checked")
             << "long once" << true << QList<int>{561, 561, 560} << "";
-        QTest::newRow("one burst starting with another byte: read again")
-            << "first byte once" << true << QList<int>{561, 561, 560} << "";
-        QTest::newRow("byte 0 changes from reply to reply: no longer checked")
-            << "first byte varies" << true << QList<int>{561, 561, 560} << "";
+        QTest::newRow("one byte lost: read again")
+            << "lost byte once" << true << QList<int>{561, 561} << "";
         QTest::newRow("bursts that keep departing: reported, nothing taken")
             << "always long" << false << QList<int>{561, 561, 561, 561}
-            << QStringLiteral("4 of 4 reads of page 561 (slot 3) on %1 were 260 bytes long "
-                              "where this meter sends 257")
-                   .arg(portDisplayName(1));
+            << QStringLiteral("4 reads of page 561 (slot 3) on %1 departed from what this meter "
+                              "sends (the last was 259 bytes long where this meter sends 257)")
+                   .arg(com1);
+        QTest::newRow("line errors once: read again")
+            << "line errors once" << true << QList<int>{561, 561} << "";
+        QTest::newRow("line errors on every read: the baud rate is named")
+            << "line errors" << false << QList<int>{561, 561, 561}
+            << "19200 baud, 8 data bits, no parity, 1 stop bit";
         QTest::newRow("bytes after a reply: that page is read again and compared")
-            << "stray after" << true << QList<int>{560, 561} << "";
+            << "stray after" << true << QList<int>{561, 560} << "";
         QTest::newRow("the page read again came back different: reported")
-            << "stray after, page changed" << false << QList<int>{560}
+            << "stray after, page changed" << false << QList<int>{561, 560}
             << "page 560 (slot 3), read again to check it, came back different";
-        QTest::newRow("an answer sooner than the meter answers: read again")
-            << "too soon once" << true << QList<int>{561, 561, 560} << "";
-        QTest::newRow("the last reply again, late: read again")
-            << "late repeat once" << true << QList<int>{561, 561, 560} << "";
         QTest::newRow("the meter now answers differently: learned anew, last page checked")
             << "new length" << true << QList<int>{561, 561, 560} << "";
     }
@@ -342,49 +415,49 @@ private slots:
         answerRequestsBy([](int page, int) { return meterReply(page); });
         QVERIFY(link->ReadFlash(560));
         QCOMPARE(link->learnedReplyLength(), 257);
-        QCOMPARE(link->learnedFirstByte(), 0xFA);
         const PageBuffer page560 = link->pageBuffer();
 
         answerRequestsBy([this, meter](int page, int request) {
             QByteArray reply = meterReply(page);
-            const qint64 usualDelay = 5000;
-            port->answerDelay = usualDelay;
-            if (meter == QLatin1String("too soon once") && request == 1)
-                port->answerDelay = 600;
-            if (meter == QLatin1String("late repeat once") && request == 1) {
-                port->answerDelay = 4 * usualDelay;
-                reply = meterReply(560);
-            }
             if (meter == QLatin1String("long once") && request == 1)
                 reply += "xyz";
-            if (meter == QLatin1String("always long"))
-                reply += QByteArray(3, char(request));
-            if (meter == QLatin1String("first byte once") && request == 1)
-                reply[0] = 0x12;
+            if (meter == QLatin1String("lost byte once") && request == 1)
+                reply.remove(100, 1);
+            if (meter == QLatin1String("always long")) // 260, 259, 260, 259 bytes
+                reply += QByteArray(2 + request % 2, char(request));
             if (meter == QLatin1String("first byte varies"))
-                reply[0] = char(page);
+                reply[0] = char(page + request);
+            if (meter == QLatin1String("echo"))
+                reply.prepend(pageRequest(page));
+            if (meter == QLatin1String("begins like the request"))
+                reply.replace(0, 6, pageRequest(page));
+            if ((meter == QLatin1String("line errors once") && request == 1) ||
+                meter == QLatin1String("line errors"))
+                port->lineErrors = *port->lineErrors + 1; // counted while the reply arrived
             if (meter == QLatin1String("stray after, page changed"))
                 reply = meterReply(page, 1);
             if (meter == QLatin1String("new length"))
                 reply += QByteArray(43, '\0');
             return reply;
         });
+        port->lineErrors = 0;
         if (meter.startsWith(QLatin1String("stray after")))
             port->receive(QByteArray("\x01\x02\x03", 3)); // after page 560's reply
 
         QCOMPARE(link->ReadFlash(561), read);
         QCOMPARE(requestedPages(), requested);
         if (read) {
+            QByteArray expected = meterReply(561);
+            if (meter == QLatin1String("begins like the request"))
+                expected.replace(0, 6, pageRequest(561));
             for (int n = 1; n <= 254; ++n)
-                QCOMPARE(int(link->pageBuffer()[n]), int(quint8(meterReply(561)[n])));
+                QCOMPARE(int(link->pageBuffer()[n]), int(quint8(expected[n])));
             QVERIFY(link->lastError().isEmpty());
         } else {
             QVERIFY(link->pageBuffer() == page560);
             QVERIFY2(link->lastError().contains(error), qPrintable(link->lastError()));
             QVERIFY(link->lastError().endsWith(QStringLiteral("then press Open.")));
         }
-        if (meter == QLatin1String("first byte varies"))
-            QCOMPARE(link->learnedFirstByte(), -1);
         if (meter == QLatin1String("new length"))
             QCOMPARE(link->learnedReplyLength(), 300);
 
@@ -393,18 +466,85 @@ private slots:
         QCOMPARE(link->learnedReplyLength(), 0);
     }
 
-    void cutShortReplySaysHowMuchArrived()
+    // An operation ends by waiting a moment: bytes after its last reply show that reply may have
+    // been another's, so that page is read again and compared.
+    void operationEndChecksItsLastPage_data()
+    {
+        QTest::addColumn<QByteArray>("after"); // arrives after the last reply
+        QTest::addColumn<bool>("pageChanged"); // what the meter sends when asked again
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<QList<int>>("requested");
+        QTest::newRow("a quiet line: nothing more asked")
+            << QByteArray() << false << true << QList<int>{600, 601};
+        QTest::newRow("stray bytes, the page comes back the same")
+            << QByteArray("\x55\x66", 2) << false << true << QList<int>{600, 601, 601};
+        QTest::newRow("stray bytes, the page comes back different")
+            << QByteArray("\x55\x66", 2) << true << false << QList<int>{600, 601, 601};
+    }
+    void operationEndChecksItsLastPage()
+    {
+        QFETCH(QByteArray, after);
+        QFETCH(bool, pageChanged);
+        QFETCH(bool, ends);
+        QFETCH(QList<int>, requested);
+        QVERIFY(link->OpenCom());
+        link->beginOperation();
+        answerRequestsBy([&](int page, int request) {
+            return meterReply(page, request > 2 && pageChanged ? 1 : 0);
+        });
+        QVERIFY(link->ReadFlash(600));
+        QVERIFY(link->ReadFlash(601));
+        if (!after.isEmpty())
+            port->receive(after);
+        QCOMPARE(link->endOperation(), ends);
+        QCOMPARE(requestedPages(), requested);
+        if (!ends)
+            QVERIFY(link->lastError().contains(QStringLiteral("page 601 (slot 5), read again")));
+    }
+
+    void beepsAnswerIsNotTakenForStrayBytes()
     {
         QVERIFY(link->OpenCom());
         answerRequestsBy([](int page, int) { return meterReply(page); });
-        QVERIFY(link->ReadFlash(512));
-        answerRequestsBy([](int page, int) { return meterReply(page).left(128); });
-        QVERIFY(!link->ReadFlash(513));
-        QVERIFY2(link->lastError().contains(
-                     QStringLiteral("reply to the request for page 513 (slot 0) on %1 stopped "
-                                    "after 128 of 257 bytes")
-                         .arg(portDisplayName(1))),
-                 qPrintable(link->lastError()));
+        QVERIFY(link->ReadFlash(560));
+        port->written.clear();
+        link->Command4_Click();
+        port->receive(beepRequest()); // the adapter's echo, or the meter's answer
+        QVERIFY(controls->errors.isEmpty());
+        port->written.clear();
+        QVERIFY(link->ReadFlash(561));
+        QCOMPARE(requestedPages(), QList<int>{561}); // page 560 is not doubted
+    }
+
+    void verifiedReadsTakeOnlyWhatTwoReadsAgreeOn_data()
+    {
+        QTest::addColumn<QList<int>>("salts"); // the meter's page content, read by read
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<int>("takenSalt");
+        QTest::newRow("two agree: two requests") << QList<int>{0, 0} << true << 0;
+        QTest::newRow("they differ, a third agrees with the second")
+            << QList<int>{1, 0, 0} << true << 0;
+        QTest::newRow("three that differ: reported") << QList<int>{1, 2, 3} << false << 0;
+    }
+    void verifiedReadsTakeOnlyWhatTwoReadsAgreeOn()
+    {
+        QFETCH(QList<int>, salts);
+        QFETCH(bool, read);
+        QFETCH(int, takenSalt);
+        link->setVerifyPages(true);
+        QVERIFY(link->OpenCom());
+        answerRequestsBy(
+            [salts](int page, int request) { return meterReply(page, salts.value(request - 1)); });
+        QCOMPARE(link->ReadFlash(700), read);
+        QCOMPARE(requestedPages().size(), salts.size());
+        if (read)
+            QCOMPARE(int(link->pageBuffer()[1]), int(quint8(meterReply(700, takenSalt)[1])));
+        else
+            QVERIFY2(link->lastError().contains(
+                         QStringLiteral("Three reads of page 700 (slot 11) from the meter on "
+                                        "%1 all differed")
+                             .arg(com1)),
+                     qPrintable(link->lastError()));
     }
 
     void portLostDuringAReadFailsTheRead()
@@ -423,7 +563,7 @@ private slots:
         QVERIFY(link->OpenCom());
         port->loseDevice(QStringLiteral("Input/output error"));
         QCOMPARE(controls->errors.size(), 1);
-        QVERIFY(controls->errors.first().message.contains(QStringLiteral("COM1 (")));
+        QVERIFY(controls->errors.first().message.contains(com1));
         QCOMPARE(controls->indicatorColours.last(), kRed);
     }
 

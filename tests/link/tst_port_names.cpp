@@ -1,7 +1,7 @@
 // How the selector's text becomes a device: which serial ports COM1 to COM4 lead to, how they
 // are named to the user, and what the user is told when a port will not open or the meter is
-// silent. The ports are given as a list, as the test variable gives them to the program.
-#include "platform/port_discovery.h"
+// silent. The ports are given as a list, in the format of the test variable, and handed over.
+#include "platform/listed_port_discovery.h"
 #include "platform/port_holders.h"
 #include "platform/port_names.h"
 #include "platform/system_port_discovery.h"
@@ -24,27 +24,22 @@ const QString kWorkbench =
                    "/dev/ttyUSB1|usb|usb-Prolific_PL2303-if00-port0|USB-Serial Controller,"
                    "/dev/ttyUSB0|usb|usb-FTDI_FT232R_USB_UART_A10K-if00-port0|FT232R USB UART");
 
-void injectPorts(const QString& list)
+// The ports of `list`, with "2=/dev/pts/7" in `overrides` sending COM2 there as the user's
+// CABLEMETER_COM2 would.
+PortMap portsOf(const QString& list, const QStringList& overrides = {})
 {
-    qputenv(PortDiscovery::kInjectedPortsVariable, list.toLocal8Bit());
-}
-
-// "2=/dev/pts/7" sets CABLEMETER_COM2.
-void setOverrides(const QStringList& overrides)
-{
+    PortMap::Overrides devices;
     for (const QString& each : overrides) {
         const QStringList parts = each.split(QLatin1Char('='));
-        qputenv(PortMap::overrideVariable(parts[0].toInt()).toLatin1().constData(),
-                parts[1].toLocal8Bit());
+        devices[std::size_t(parts[0].toInt() - 1)] = parts[1];
     }
+    return PortMap(devices, [list] { return ListedPortDiscovery(list).findPorts(); });
 }
 
 } // namespace
 
 class PortNamesTest : public QObject {
     Q_OBJECT
-
-    QByteArray m_injectedBefore = qgetenv(PortDiscovery::kInjectedPortsVariable);
 
     void checkText(const QString& text, const QStringList& wanted, const QStringList& unwanted,
                    const QString& retry)
@@ -59,14 +54,6 @@ class PortNamesTest : public QObject {
     }
 
 private slots:
-    void init() { injectPorts(kWorkbench); }
-    void cleanup()
-    {
-        for (int n = 1; n <= kPortCount; ++n)
-            qunsetenv(PortMap::overrideVariable(n).toLatin1().constData());
-        qputenv(PortDiscovery::kInjectedPortsVariable, m_injectedBefore);
-    }
-
     void selectorText_data()
     {
         QTest::addColumn<QString>("text");
@@ -131,10 +118,9 @@ private slots:
         QFETCH(QString, ports);
         QFETCH(QStringList, overrides);
         QFETCH(QStringList, devices);
-        injectPorts(ports);
-        setOverrides(overrides);
+        const PortMap map = portsOf(ports, overrides);
         for (int n = 1; n <= kPortCount; ++n)
-            QCOMPARE(deviceForPort(n), devices[n - 1]);
+            QCOMPARE(map.deviceFor(n), devices[n - 1]);
     }
 
     void displayName_data()
@@ -154,16 +140,28 @@ private slots:
         QFETCH(QStringList, overrides);
         QFETCH(int, port);
         QFETCH(QString, name);
-        setOverrides(overrides);
-        QCOMPARE(portDisplayName(port), name);
+        QCOMPARE(portsOf(kWorkbench, overrides).displayName(port), name);
+    }
+
+    void deviceGivenDirectlyIsNamedAsGiven()
+    {
+        const PortMap map = portsOf(kWorkbench);
+        const PortChoice choice = PortChoice::path(QStringLiteral("/dev/serial/by-id/usb-meter"));
+        QCOMPARE(map.deviceFor(choice), choice.device);
+        QCOMPARE(map.displayName(choice), choice.device);
+        QCOMPARE(map.displayName(PortChoice::com(2)),
+                 QStringLiteral("COM2 (/dev/ttyUSB1, USB-Serial Controller)"));
     }
 
     void adapterPluggedInLaterIsFound()
     {
-        injectPorts(QStringLiteral("none"));
-        QCOMPARE(portDisplayName(1), QStringLiteral("COM1 (no serial port)"));
-        injectPorts(QStringLiteral("/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART"));
-        QCOMPARE(portDisplayName(1), QStringLiteral("COM1 (/dev/ttyUSB0, FT232R USB UART)"));
+        QString plugged = QStringLiteral("none");
+        PortMap map(PortMap::Overrides{},
+                    [&plugged] { return ListedPortDiscovery(plugged).findPorts(); });
+        QCOMPARE(map.displayName(1), QStringLiteral("COM1 (no serial port)"));
+        plugged = QStringLiteral("/dev/ttyUSB0|usb|usb-FTDI_A|FT232R USB UART");
+        map.refresh();
+        QCOMPARE(map.displayName(1), QStringLiteral("COM1 (/dev/ttyUSB0, FT232R USB UART)"));
     }
 
     void portNamedByItsVariableNeedsNoSearch()
@@ -266,6 +264,12 @@ private slots:
                               << "Device or resource busy" << kPressOpen
                               << QStringList{"Another program holds /dev/ttyUSB1", "ModemManager"}
                               << QStringList{"/dev/ttyUSB0"};
+        QTest::newRow("a device given on the command line (port 0) is missing")
+            << kWorkbench << QStringList() << 0 << notFound << noSuchFile << kPressOpen
+            << QStringList{"Cannot open /dev/ttyUSB9: No such file or directory.",
+                           "/dev/ttyUSB9 does not exist",
+                           "COM1 leads to /dev/ttyUSB0 (FT232R USB UART)"}
+            << QStringList{"CABLEMETER_COM", "COM1 (/dev/ttyUSB9"};
         QTest::newRow("the command line's retry advice")
             << kWorkbench << QStringList() << 4 << notFound << noSuchFile << "run the command again"
             << QStringList{"then run the command again"} << QStringList{kPressOpen};
@@ -280,10 +284,11 @@ private slots:
         QFETCH(QString, retry);
         QFETCH(QStringList, wanted);
         QFETCH(QStringList, unwanted);
-        injectPorts(ports);
-        setOverrides(overrides);
-        checkText(describeOpenFailure(port, {OpenFailure(failure), reason}, retry), wanted,
-                  unwanted, retry);
+        const PortChoice choice =
+            port == 0 ? PortChoice::path(QStringLiteral("/dev/ttyUSB9")) : PortChoice::com(port);
+        checkText(describeOpenFailure(portsOf(ports, overrides), choice,
+                                      {OpenFailure(failure), reason}, retry),
+                  wanted, unwanted, retry);
     }
 
     void permissionAdviceNamesTheDevicesGroup()
@@ -295,9 +300,9 @@ private slots:
         node.close();
         const QString group = QFileInfo(device).group();
         QVERIFY(!group.isEmpty());
-        setOverrides({QStringLiteral("3=") + device});
         const QString text = describeOpenFailure(
-            3, {OpenFailure::PermissionDenied, "Permission denied"}, kPressOpen);
+            portsOf(kWorkbench, {QStringLiteral("3=") + device}), PortChoice::com(3),
+            {OpenFailure::PermissionDenied, "Permission denied"}, kPressOpen);
         QVERIFY2(text.contains(QStringLiteral("sudo usermod -aG %1 $USER").arg(group)),
                  qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("Your user may not use %1").arg(device)),
@@ -340,12 +345,12 @@ private slots:
 
     void noDeviceIsNotOpened()
     {
-        injectPorts(QStringLiteral("/dev/ttyUSB0|usb"));
+        const PortMap map = portsOf(QStringLiteral("/dev/ttyUSB0|usb"));
         testing::FakeSerialPort port;
-        const OpenResult result = openPortNumber(port, 2);
+        const OpenResult result = openChosenPort(port, map, PortChoice::com(2));
         QCOMPARE(result.failure, OpenFailure::NotFound);
         QVERIFY(port.openedDevices.isEmpty());
-        QVERIFY(openPortNumber(port, 1).ok());
+        QVERIFY(openChosenPort(port, map, PortChoice::com(1)).ok());
         QCOMPARE(port.openedDevices, QStringList{QStringLiteral("/dev/ttyUSB0")});
     }
 
@@ -393,9 +398,8 @@ private slots:
         QFETCH(int, port);
         QFETCH(QStringList, wanted);
         QFETCH(QStringList, unwanted);
-        injectPorts(ports);
-        setOverrides(overrides);
-        checkText(describeOtherPorts(port, kPressOpen), wanted, unwanted, kPressOpen);
+        checkText(describeOtherPorts(portsOf(ports, overrides), PortChoice::com(port), kPressOpen),
+                  wanted, unwanted, kPressOpen);
     }
 
     void consoleNames_data()

@@ -41,8 +41,9 @@ public:
     QByteArray readAll() override { return std::exchange(pending, {}); }
     void expectBurst(int bytes) override { burstLength = bytes; }
     qint64 quietMilliseconds() const override { return quiet; }
-    qint64 lastBurstMaxGapMilliseconds() const override { return 0; }
+    qint64 lastBurstMaxGapMilliseconds() const override { return longestGap; }
     qint64 firstByteDelayMicroseconds() const override { return answerDelay; }
+    std::optional<quint64> lineErrorCount() override { return lineErrors; }
 
     // Bytes arrive and the port raises one communication event for them.
     void receive(const QByteArray& bytes, int eventCode = kReceivedData)
@@ -62,9 +63,11 @@ public:
     QStringList openedDevices;
     OpenResult nextOpenResult;
     int burstLength = 1;
-    qint64 quiet = 1000;           // how long the line has been quiet, as the test wants it
-    qint64 answerDelay = 5000;     // microseconds from a request to its reply, as the test wants it
-    std::function<void()> onWrite; // runs after every write, e.g. to answer a request
+    qint64 quiet = 1000;       // how long the line has been quiet, as the test wants it
+    qint64 answerDelay = 5000; // microseconds from a request to its reply, as the test wants it
+    qint64 longestGap = 0;     // milliseconds between chunks of a reply, as the test wants it
+    std::optional<quint64> lineErrors; // the driver's count; none, as on a pty
+    std::function<void()> onWrite;     // runs after every write, e.g. to answer a request
 
 private:
     bool m_open = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/link_observer.h"
 #include "platform/window_controls.h"
 
 #include <QColor>
@@ -9,9 +10,9 @@
 
 namespace cablemeter::testing {
 
-// Stands in for the main window's controls and records everything the program does to them, in
-// order. The selected list line and the port selector's text are set by the test.
-class FakeWindowControls : public WindowControls {
+// Stands in for the main window's controls and records everything the program and the link do to
+// them, in order. The selected list line is set by the test.
+class FakeWindowControls : public WindowControls, public LinkObserver {
 public:
     struct ReportedError {
         QString title;
@@ -41,9 +42,12 @@ public:
     QString listLine(int row) const override { return lines.value(row); }
     int selectedListLine() const override { return selectedLine; }
 
-    QString portSelectorText() const override { return portSelector; }
-    void setIndicatorColour(const QColor& colour) override { indicatorColours.append(colour); }
-    void setPortDescription(const QString& description) override { portDescription = description; }
+    void showIndicator(const QColor& colour) override { indicatorColours.append(colour); }
+    void showPortDescription(const QString& description) override { portDescription = description; }
+    void reportLinkFailure(const QString& title, const QString& message) override
+    {
+        reportError(title, message);
+    }
 
     void setBusy(bool on) override
     {
@@ -72,7 +76,6 @@ public:
 
     // What the user chose.
     int selectedLine = -1;
-    QString portSelector = QStringLiteral("COM1");
 };
 
 } // namespace cablemeter::testing
