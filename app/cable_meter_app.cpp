@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/save_picture.h"
+#include "app/window_report.h"
 #include "catalogue/record_catalogue.h"
 #include "link/meter_link.h"
 #include "platform/qt_file_dialog.h"
@@ -20,6 +21,12 @@ CableMeterApp::CableMeterApp(SerialPort* port, std::unique_ptr<FileDialog> dialo
     m_link = std::make_unique<MeterLink>(*m_port, *m_window);
     m_catalogue = std::make_unique<RecordCatalogue>(*m_window, *m_link, *m_picture);
     m_saver = std::make_unique<PictureSaver>(*m_dialog, *m_window);
+    m_report = std::make_unique<WindowReport>(
+        *m_dialog, *m_window, *m_link, QCoreApplication::applicationDirPath(),
+        [this](const QString& title, const QString& message) {
+            m_window->reportDone(title, message);
+        },
+        [this] { return m_link->verifiesPages(); });
 
     MainWindow* window = m_window.get();
     connect(m_picture, &ScreenPicture::changed, window,
@@ -32,6 +39,13 @@ CableMeterApp::CableMeterApp(SerialPort* port, std::unique_ptr<FileDialog> dialo
     connect(window, &MainWindow::saveAsRequested, this,
             [this] { m_saver->save(m_picture->image()); });
     connect(window, &MainWindow::quitRequested, this, &CableMeterApp::quit);
+    connect(window, &MainWindow::reportRequested, this, [this] { m_report->create(); });
+    connect(window, &MainWindow::cancelRequested, this, [this] {
+        if (!m_report->isRunning())
+            return;
+        m_report->cancel();
+        m_link->cancel();
+    });
 }
 
 CableMeterApp::~CableMeterApp() = default;
@@ -43,6 +57,7 @@ void CableMeterApp::quit()
     m_quitting = true;
     // A read cut short by Quit is no failure to tell anyone about.
     m_window->setErrorReporter([](const QString&, const QString&) {});
+    m_report->cancel();
     m_link->cancel();
     QCoreApplication::exit(0);
 }

@@ -1,8 +1,8 @@
-#include "cli/recording_page_reader.h"
+#include "export/recording_page_reader.h"
 
 #include <algorithm>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 namespace {
 constexpr char kErasedByte = char(0xFF);
@@ -37,4 +37,4 @@ bool RecordingPageReader::ReadFlash(int flashPage)
     return true;
 }
 
-} // namespace cablemeter::cli
+} // namespace cablemeter
