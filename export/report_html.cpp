@@ -34,7 +34,6 @@ td.number { text-align: right; }
 .plain { color: #444444; }
 p.note { color: #444444; }
 img.screen { image-rendering: pixelated; border: 1px solid #777777; }
-@media screen { body { max-width: 1000px; margin: 16px auto; padding: 0 12px; } }
 @media print { h2.record { break-before: page; } }
 )");
 

@@ -42,6 +42,10 @@ QFont reportFont(double points)
 {
     QFont font(screenFontFamily());
     font.setPointSizeF(points);
+    // Letter spacing, however small (a few 64ths of a device pixel), turns off ligatures: "fl" stays two letters that a search in
+    // the PDF finds.
+    constexpr double kLigatureBreakingSpacing = 0.05;
+    font.setLetterSpacing(QFont::AbsoluteSpacing, kLigatureBreakingSpacing);
     return font;
 }
 

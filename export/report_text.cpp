@@ -55,14 +55,22 @@ QString cellText(const QJsonObject& fields, const ValueColumn& column)
     return fixed(value.toDouble(), column.decimals) + QLatin1Char(' ') + unit;
 }
 
-// A point's level in its unit, or as stored when its unit code names none.
+// A point's level in the unit its table's header names, or as stored when its unit code names
+// none.
 QString pointLevel(const QJsonObject& point)
 {
     if (point.contains(QStringLiteral("value")))
-        return fixed(point.value(QStringLiteral("value")).toDouble(), kLevelDecimals) +
-               QLatin1Char(' ') + point.value(kUnitColumn).toString();
-    return QStringLiteral("%1 (as stored)")
+        return fixed(point.value(QStringLiteral("value")).toDouble(), kLevelDecimals);
+    return QStringLiteral("%1 as stored")
         .arg(point.value(QStringLiteral("value_raw_tenths_dbuv")).toInt());
+}
+
+// "Level, dBuv": the points of a table share their unit.
+QString levelHeader(const ReportedRecord& record)
+{
+    const QString unit = record.values.fields.value(kUnitColumn).toString();
+    return unit.isEmpty() ? QStringLiteral("Level, tenths of a dB\u00b5V")
+                          : QStringLiteral("Level, %1").arg(unit);
 }
 
 QString pointIndex(const QJsonObject& point)
@@ -131,7 +139,7 @@ TextTable valuesTable(const ReportedRecord& record)
     switch (record.entry.kind) {
     case kTiltKind:
         table.header = {QStringLiteral("Row"), QStringLiteral("Channel"), QStringLiteral("Type"),
-                        QStringLiteral("Level")};
+                        levelHeader(record)};
         for (const QJsonObject& point : points)
             table.rows.append({pointIndex(point), point.value(QStringLiteral("channel")).toString(),
                                point.value(QStringLiteral("type")).toString(), pointLevel(point)});
@@ -140,14 +148,14 @@ TextTable valuesTable(const ReportedRecord& record)
     case kSpectKind:
         table.header = {record.entry.kind == kScanKind ? QStringLiteral("Channel")
                                                        : QStringLiteral("Point"),
-                        QStringLiteral("Level")};
+                        levelHeader(record)};
         for (const QJsonObject& point : points)
             table.rows.append({pointIndex(point), pointLevel(point)});
         return table;
     default:
         break;
     }
-    table.header = {QStringLiteral("Value"), QString()};
+    table.header = {QStringLiteral("Quantity"), QStringLiteral("Value")};
     for (const ValueColumn& column : kValueColumns) {
         if (record.values.fields.contains(QLatin1String(column.column)))
             table.rows.append(
