@@ -13,9 +13,12 @@ namespace cablemeter {
 
 namespace {
 
-// Long lists of points are laid out in side-by-side column groups of about this many rows.
+// Long lists of points are laid out in side-by-side column groups of about this many rows, in
+// tables of at most kRowsPerTable rows: Qt's rich text lays out a table's cells in a time that
+// grows with the square of their number.
 constexpr int kRowsPerGroup = 25;
 constexpr int kMostGroups = 6;
+constexpr int kRowsPerTable = 16;
 
 // Kept to what both a browser and Qt's rich text understand; browsers alone use the rest.
 const QString kStyle = QStringLiteral(R"(
@@ -28,6 +31,7 @@ table { border-collapse: collapse; border-color: #9a9a9a; border-style: solid; }
 th { background-color: #e6e6e6; text-align: left; font-weight: bold; }
 th, td { border: 1px solid #9a9a9a; padding: 2px 5px; vertical-align: top; }
 td.number { text-align: right; }
+td.stamp { white-space: nowrap; }
 .pass { color: #0a6b0a; font-weight: bold; }
 .fail { color: #b00000; font-weight: bold; }
 .unknown { color: #8a5200; font-weight: bold; }
@@ -82,7 +86,8 @@ QString headerRow(const QStringList& cells)
     return row + QStringLiteral("</tr></thead>");
 }
 
-// A table; with `groups` above 1 its rows run down several side-by-side column groups.
+// A table; with `groups` above 1 its rows run down several side-by-side column groups, in tables
+// of kRowsPerTable rows.
 QString textTable(const TextTable& table, int groups = 1)
 {
     const int rowCount = int(table.rows.size());
@@ -90,8 +95,12 @@ QString textTable(const TextTable& table, int groups = 1)
     QStringList header;
     for (int g = 0; g < groups; ++g)
         header += table.header;
-    QString html = tableStart() + headerRow(header) + QStringLiteral("<tbody>");
+    const QString start = tableStart(groups > 1) + headerRow(header) + QStringLiteral("<tbody>");
+    const QString end = QStringLiteral("</tbody></table>");
+    QString html = start;
     for (int r = 0; r < rowsPerGroup; ++r) {
+        if (groups > 1 && r > 0 && r % kRowsPerTable == 0)
+            html += end + start;
         html += QStringLiteral("<tr>");
         for (int g = 0; g < groups; ++g) {
             const int index = g * rowsPerGroup + r;
@@ -102,7 +111,7 @@ QString textTable(const TextTable& table, int groups = 1)
         }
         html += QStringLiteral("</tr>");
     }
-    return html + QStringLiteral("</tbody></table>");
+    return html + end;
 }
 
 // Two-column lists of points (scan channels, spectrum points) are long and narrow.
@@ -189,11 +198,13 @@ QString ReportHtml::summaryTable(const QList<ReportedRecord>& records) const
         QString name = escaped(plainText(record.entry.name));
         if (!record.screen.isNull())
             name = QStringLiteral("<a href=\"#%1\">%2</a>").arg(sectionAnchor(record), name);
-        html += QStringLiteral("<tr><td class=\"number\">%1</td><td>%2</td><td>%3</td><td>%4</td>"
-                               "<td>%5</td><td>%6</td></tr>\n")
-                    .arg(QString::number(record.entry.slot), name, escaped(kindText(record)),
-                         escaped(record.entry.stamp), escaped(mainValuesText(record)),
-                         verdictSpan(verdictClass(record), recordVerdict(record.checks)));
+        html +=
+            QStringLiteral(
+                "<tr><td class=\"number\">%1</td><td>%2</td><td>%3</td><td class=\"stamp\">%4</td>"
+                "<td>%5</td><td>%6</td></tr>\n")
+                .arg(QString::number(record.entry.slot), name, escaped(kindText(record)),
+                     escaped(record.entry.stamp), escaped(mainValuesText(record)),
+                     verdictSpan(verdictClass(record), recordVerdict(record.checks)));
     }
     return html + QStringLiteral("</tbody></table>\n");
 }

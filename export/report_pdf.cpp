@@ -23,10 +23,10 @@ constexpr double kFooterMillimetres = 8.0;
 constexpr double kMillimetresPerInch = 25.4;
 constexpr double kBodyFontPoints = 9.5;
 constexpr double kFooterFontPoints = 8.0;
-// The screens are shown 1.5 times their size at 96 dpi (127 mm wide) and embedded four times
-// their size, so that a viewer's enlargement stays sharp.
+// The screens are shown 1.5 times their size at 96 dpi (127 mm wide) and embedded at twice their
+// size, each pixel a 2 x 2 block, so that a viewer's smoothing blurs no more than a block's edge.
 constexpr int kPictureWidth = 480;
-constexpr int kEmbeddedScale = 4;
+constexpr int kEmbeddedScale = 2;
 
 QPageSize pageSize(PaperSize paper)
 {
@@ -42,8 +42,8 @@ QFont reportFont(double points)
 {
     QFont font(screenFontFamily());
     font.setPointSizeF(points);
-    // Letter spacing, however small (a few 64ths of a device pixel), turns off ligatures: "fl" stays two letters that a search in
-    // the PDF finds.
+    // Letter spacing, however small (a few 64ths of a device pixel), turns off ligatures: "fl"
+    // stays two letters that a search in the PDF finds.
     constexpr double kLigatureBreakingSpacing = 0.05;
     font.setLetterSpacing(QFont::AbsoluteSpacing, kLigatureBreakingSpacing);
     return font;

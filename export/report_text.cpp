@@ -65,12 +65,11 @@ QString pointLevel(const QJsonObject& point)
         .arg(point.value(QStringLiteral("value_raw_tenths_dbuv")).toInt());
 }
 
-// "Level, dBuv": the points of a table share their unit.
+// The points of a table share their unit, which heads their column.
 QString levelHeader(const ReportedRecord& record)
 {
     const QString unit = record.values.fields.value(kUnitColumn).toString();
-    return unit.isEmpty() ? QStringLiteral("Level, tenths of a dB\u00b5V")
-                          : QStringLiteral("Level, %1").arg(unit);
+    return unit.isEmpty() ? QStringLiteral("Level as stored") : unit;
 }
 
 QString pointIndex(const QJsonObject& point)

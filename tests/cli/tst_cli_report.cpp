@@ -183,7 +183,7 @@ void CliReportTest::pdfHoldsEveryRecordWithVerdicts()
     for (const QString& image : images) {
         const QStringList columns = image.simplified().split(QLatin1Char(' '));
         QCOMPARE(columns.value(8), QStringLiteral("image"));
-        QCOMPARE(columns.value(3), QStringLiteral("1280"));
+        QCOMPARE(columns.value(3), QStringLiteral("640"));
     }
     const QStringList fonts = popplerOutput(QStringLiteral("pdffonts"), {out})
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
