@@ -14,7 +14,7 @@ enum class Verdict { Pass, Fail, Unknown };
 // and the verdict.
 struct LimitCheck {
     QString limit; // "level min 60.0 dBuv", with the value as written when its unit differs
-    QString value; // the deciding value, e.g. "52.3 dBuv (row 3 (C30))"
+    QString value; // the deciding value, e.g. "52.3 dBuv (row 3 C30)"
     Verdict verdict = Verdict::Pass;
     QString note; // which values fail, or why the true value is unknown
 };

@@ -19,7 +19,7 @@ enum class LevelShown {
 
 // One level of a record, in tenths of a dB µV, as its screen shows it.
 struct MeasuredLevel {
-    QString where; // what the report calls it: "level", "video carrier", "row 3 (C30)", ...
+    QString where; // what the report calls it: "level", "video carrier", "row 3 C30", ...
     int level = 0;
     LevelShown shown = LevelShown::AsMeasured;
     std::optional<bool> digital; // the channel's type, where it has one

@@ -142,7 +142,7 @@ bool decodeTilt(PageReader& reader, const CatalogueEntry& entry, RecordValues& v
                                  : table[r].levelHeld ? LevelShown::HeldToRange
                                                       : LevelShown::AsMeasured;
         values.measured.levels.append(
-            {QStringLiteral("row %1 (%2)").arg(r + 1).arg(plainText(table[r].channelName)),
+            {QStringLiteral("row %1 %2").arg(r + 1).arg(plainText(table[r].channelName)),
              table[r].level, shown, table[r].digital});
     }
     values.measured.unit = unit;
