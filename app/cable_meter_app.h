@@ -14,6 +14,7 @@ class MeterLink;
 class PictureSaver;
 class RecordCatalogue;
 class ScreenPicture;
+class WindowReport;
 class SerialPort;
 
 // The whole program: the window, the screen picture, the meter link and the catalogue, wired
@@ -31,6 +32,7 @@ public:
     MeterLink& link() { return *m_link; }
     RecordCatalogue& catalogue() { return *m_catalogue; }
     ScreenPicture& picture() { return *m_picture; }
+    WindowReport& report() { return *m_report; }
 
     // Quit: ends the program at once, also while a page read waits for the meter.
     void quit();
@@ -44,6 +46,7 @@ private:
     std::unique_ptr<MeterLink> m_link;
     std::unique_ptr<RecordCatalogue> m_catalogue;
     std::unique_ptr<PictureSaver> m_saver;
+    std::unique_ptr<WindowReport> m_report;
     bool m_quitting = false;
 };
 

@@ -5,6 +5,7 @@
 #include "app/screen_view.h"
 #include "app/twips.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -12,9 +13,11 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace cablemeter {
 
@@ -73,6 +76,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     m_progress->setTextVisible(false);
 
     buildScreenFrame();
+    buildRecordMenu();
     connectControls();
 
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
@@ -102,8 +106,11 @@ void MainWindow::buildRecordFrame()
     m_recordFrame = placeFrame(this, "Frame2", "ReadFiles", twipsRect(120, 960, 5055, 3855));
     m_recordList = place<RecordList>(m_recordFrame, "List1", twipsRect(120, 240, 4815, 2940));
     m_recordList->setSelectionMode(QAbstractItemView::SingleSelection);
-    // The lines are laid out in fixed-width fields: a fixed-pitch font shows them as columns.
-    m_recordList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // The lines are laid out in fixed-width fields: a fixed-pitch font shows them as columns, at
+    // the window's size so that the list shows as many lines as it has room for.
+    QFont listFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    listFont.setPointSize(kWindowFontPoints);
+    m_recordList->setFont(listFont);
     m_readButton = placeButton(m_recordFrame, "Command7", "Read", twipsRect(240, 3360, 1095, 375));
     m_statusLine = place<QLineEdit>(m_recordFrame, "Text2", twipsRect(2640, 3360, 2175, 375));
     m_statusLine->setReadOnly(true);
@@ -116,6 +123,29 @@ void MainWindow::buildScreenFrame()
     m_saveAsButton =
         placeButton(m_screenFrame, "Command6", "Save As", twipsRect(240, 4320, 975, 495));
     m_quitButton = placeButton(m_screenFrame, "Command3", "Quit", twipsRect(4200, 4320, 975, 495));
+}
+
+void MainWindow::buildRecordMenu()
+{
+    m_createReportAction = new QAction(QStringLiteral("Create report..."), this);
+    m_createReportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    m_createReportAction->setShortcutVisibleInContextMenu(true);
+    // The shortcut works in the whole window, not only while the menu is open.
+    addAction(m_createReportAction);
+    connect(m_createReportAction, &QAction::triggered, this, &MainWindow::reportRequested);
+    // A right-click, the menu key or Shift+F10 on the list opens its menu; it selects nothing.
+    m_recordList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_recordList, &QWidget::customContextMenuRequested, this, &MainWindow::showRecordMenu);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &MainWindow::cancelRequested);
+}
+
+void MainWindow::showRecordMenu(const QPoint& position)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("RecordMenu"));
+    menu.addAction(m_createReportAction);
+    menu.exec(m_recordList->viewport()->mapToGlobal(position));
 }
 
 void MainWindow::connectControls()
@@ -226,10 +256,19 @@ void MainWindow::setBusy(bool busy)
         m_focusBeforeBusy = QApplication::focusWidget();
     for (QWidget* control : meterControls)
         control->setEnabled(!busy);
+    m_createReportAction->setEnabled(!busy);
     // Disabling the focused button or list moved the focus away; give it back, so the arrow keys
     // go on walking the list after a record is drawn.
     if (!busy && m_focusBeforeBusy && m_focusBeforeBusy->isEnabled())
         m_focusBeforeBusy->setFocus();
+}
+
+void MainWindow::reportDone(const QString& title, const QString& message)
+{
+    if (m_doneReporter)
+        m_doneReporter(title, message);
+    else
+        QMessageBox::information(this, title, message);
 }
 
 void MainWindow::reportError(const QString& title, const QString& message)

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QAction;
 class QComboBox;
 class QGroupBox;
 class QImage;
@@ -33,6 +34,10 @@ public:
 
     // Replaces the warning box that reportError() shows, for example to record errors in tests.
     void setErrorReporter(ErrorReporter reporter) { m_errorReporter = std::move(reporter); }
+    // Replaces the message box that reportDone() shows.
+    void setDoneReporter(ErrorReporter reporter) { m_doneReporter = std::move(reporter); }
+    // Tells the user what a finished task wrote.
+    void reportDone(const QString& title, const QString& message);
 
     // WindowControls
     void setStatusText(const QString& text) override;
@@ -58,6 +63,8 @@ public:
     QString portSelectorText() const;
 
     ScreenView* screenView() const { return m_picture; }
+    // The record list's menu entry "Create report...", with its keyboard shortcut.
+    QAction* createReportAction() const { return m_createReportAction; }
 
 public slots:
     // Shows the persistent screen picture; call again whenever the picture has changed.
@@ -73,6 +80,8 @@ signals:
     void portSelectorChanged(); // another port was picked or typed in the selector
     void saveAsRequested();     // Save As (Command6)
     void quitRequested();       // Quit (Command3) or the window closed by its frame
+    void reportRequested();     // "Create report..." in the record list's menu, or its shortcut
+    void cancelRequested();     // Esc: ends the report under way
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -82,6 +91,8 @@ private:
     void buildRecordFrame();
     void buildScreenFrame();
     void connectControls();
+    void buildRecordMenu();
+    void showRecordMenu(const QPoint& position);
 
     QGroupBox* m_portFrame = nullptr;
     IndicatorShape* m_indicator = nullptr;
@@ -102,7 +113,10 @@ private:
     QPushButton* m_saveAsButton = nullptr;
     QPushButton* m_quitButton = nullptr;
 
+    QAction* m_createReportAction = nullptr;
+
     ErrorReporter m_errorReporter;
+    ErrorReporter m_doneReporter;
     QPointer<QWidget> m_focusBeforeBusy;
 };
 

@@ -8,7 +8,7 @@
 #include "cli/interrupt_watch.h"
 #include "cli/meter_session.h"
 #include "cli/record_export.h"
-#include "cli/recording_page_reader.h"
+#include "export/recording_page_reader.h"
 #include "link/flash_image_reader.h"
 #include "link/meter_link.h"
 

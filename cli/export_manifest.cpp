@@ -1,6 +1,6 @@
 #include "cli/export_manifest.h"
 
-#include "cli/export_tables.h"
+#include "export/export_tables.h"
 #include "platform/saved_file.h"
 #include "platform/regular_file.h"
 

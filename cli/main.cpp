@@ -6,6 +6,7 @@
 #include "cli/export_command.h"
 #include "cli/interrupt_watch.h"
 #include "cli/ports_command.h"
+#include "cli/report_command.h"
 
 #include <QGuiApplication>
 
@@ -33,6 +34,11 @@ Commands:
                                       refused unless --force, which first removes exactly the
                                       files that export wrote (listed in its
                                       cablemeter-export.txt).
+  report (--image FILE | --port DEVICE) --out FILE [--limits FILE] [--title TEXT]
+         [--paper a4|letter] [--verify]
+                                      Write one PDF (FILE.pdf) or HTML (FILE.html) report of
+                                      every record: a summary with a verdict against the limits
+                                      file, then each record's screen, values and limits.
 
 DEVICE is the meter's serial device, e.g. /dev/ttyUSB0, or COM1 to COM4 as the window maps them.
 --verify reads every page twice and takes it only when both reads agree (a third read decides
@@ -50,6 +56,7 @@ Exit status:
   3    the port could not be opened (missing, busy, or no permission)
   4    a file could not be read or written, or is not a regular file
   5    export: DIR holds an earlier export and --force was not given
+  6    report: the limits file has a mistake (its line is named); nothing was read
   130  interrupted by Ctrl-C (SIGINT); 143 when terminated (SIGTERM)
 A run that fails or is interrupted leaves no half-written file.)");
 
@@ -101,6 +108,8 @@ int main(int argc, char* argv[])
         return DumpCommand(watch).run(commandArguments);
     if (command == QLatin1String(ExportCommand::kName))
         return ExportCommand(watch).run(commandArguments);
+    if (command == QLatin1String(ReportCommand::kName))
+        return ReportCommand(watch).run(commandArguments);
     printProblem(QStringLiteral("unknown command \"%1\" (see cablemeter-cli --help)").arg(command));
     return kExitUsage;
 }

@@ -2,7 +2,7 @@
 
 #include "catalogue/renderer_table.h"
 #include "cli/export_manifest.h"
-#include "cli/exported_record.h"
+#include "export/exported_record.h"
 
 #include <QImage>
 #include <QList>

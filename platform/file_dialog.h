@@ -6,7 +6,8 @@
 
 namespace cablemeter {
 
-// The platform's save dialog, narrowed to what Save As needs. Tests use a scripted fake.
+// The platform's file dialogs, narrowed to what Save As and the report need. Tests use a scripted
+// fake.
 class FileDialog {
 public:
     virtual ~FileDialog() = default;
@@ -16,6 +17,15 @@ public:
     // the name the user accepted, exactly as accepted (no extension added), or nothing on cancel.
     virtual std::optional<QString> askSaveFileName(const QString& filter,
                                                    const QString& proposedName) = 0;
+
+    // Shows an open dialog for an existing file, with `title` and a filter as above. Returns the
+    // chosen file, or nothing on cancel. A dialog that only saves chooses nothing.
+    virtual std::optional<QString> askOpenFileName(const QString& title, const QString& filter)
+    {
+        Q_UNUSED(title);
+        Q_UNUSED(filter);
+        return std::nullopt;
+    }
 };
 
 } // namespace cablemeter

@@ -30,4 +30,13 @@ std::optional<QString> QtFileDialog::askSaveFileName(const QString& filter,
     return accepted;
 }
 
+std::optional<QString> QtFileDialog::askOpenFileName(const QString& title, const QString& filter)
+{
+    const QString chosen =
+        QFileDialog::getOpenFileName(m_parent, title, QString(), qtNameFilters(filter));
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
 } // namespace cablemeter

@@ -18,6 +18,7 @@ public:
 
     std::optional<QString> askSaveFileName(const QString& filter,
                                            const QString& proposedName) override;
+    std::optional<QString> askOpenFileName(const QString& title, const QString& filter) override;
 
 private:
     QWidget* m_parent = nullptr;

@@ -13,7 +13,8 @@ constexpr int kFrequencyByte = 24;
 FreqRecord decodeFreq(const PageBuffer& firstDataPage)
 {
     const CommonFields common = decodeCommonFields(firstDataPage);
-    return {common.unitCode, bigEndian24(firstDataPage, kFrequencyByte), common.level};
+    return {common.unitCode, bigEndian24(firstDataPage, kFrequencyByte), common.level,
+            common.levelRaised};
 }
 
 void printFreq(ScreenPrinter& printer, const FreqRecord& record)

@@ -11,6 +11,7 @@ struct FreqRecord {
     int unitCode = 0;
     int frequency = 0; // units of 10 kHz, from page bytes 24 to 26
     int level = 0;     // tenths of a dB µV, raised to the floor
+    bool levelRaised = false;
 };
 
 FreqRecord decodeFreq(const PageBuffer& firstDataPage);

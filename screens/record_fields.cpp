@@ -84,6 +84,11 @@ std::optional<QString> channelLabel(int channelTypeCode)
     }
 }
 
+bool raisedToFloor(int level)
+{
+    return level < kLevelFloor;
+}
+
 CommonFields decodeCommonFields(const PageBuffer& firstDataPage)
 {
     CommonFields fields;
@@ -91,7 +96,9 @@ CommonFields decodeCommonFields(const PageBuffer& firstDataPage)
     fields.channelTypeCode = pageByte(firstDataPage, kChannelTypeByte);
     fields.channelName = channelName(firstDataPage, kChannelNameByte);
     fields.frequency = bigEndian24(firstDataPage, kFrequencyByte);
-    fields.level = flooredLevel(bigEndian16(firstDataPage, kLevelByte));
+    const int storedLevel = bigEndian16(firstDataPage, kLevelByte);
+    fields.level = flooredLevel(storedLevel);
+    fields.levelRaised = raisedToFloor(storedLevel);
     return fields;
 }
 

@@ -18,6 +18,8 @@ QString channelName(const PageBuffer& page, int firstByte);
 // Levels are kept in tenths of a dB µV; a single-value screen never shows less than 25.0 dB µV.
 inline constexpr int kLevelFloor = 250;
 int flooredLevel(int level);
+// Whether a stored level is shown raised to the floor.
+bool raisedToFloor(int level);
 
 // The unit a level is shown in, chosen by the record's unit code.
 struct LevelUnit {
@@ -40,8 +42,9 @@ struct CommonFields {
     int unitCode = 0;
     int channelTypeCode = 0;
     QString channelName;
-    int frequency = 0;       // units of 10 kHz
-    int level = kLevelFloor; // tenths of a dB µV, already raised to the floor
+    int frequency = 0;        // units of 10 kHz
+    int level = kLevelFloor;  // tenths of a dB µV, already raised to the floor
+    bool levelRaised = false; // the stored level lay below the floor: its true value is unknown
 };
 CommonFields decodeCommonFields(const PageBuffer& firstDataPage);
 

@@ -41,6 +41,11 @@ int scanBarLevel(int value)
     return level;
 }
 
+bool scanBarHeld(int value)
+{
+    return scanBarLevel(value) != roundedDecibels(value);
+}
+
 void drawScan(Picture& picture, const ScanRecord& record)
 {
     for (int p = 0; p < kScanChannelCount; ++p) {

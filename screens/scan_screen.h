@@ -19,6 +19,8 @@ struct ScanRecord {
 ScanRecord decodeScan(const PageBuffer& scanPage);
 // The level a bar shows, in dB µV: 20 .. 120, a level above 120 shown as 25.
 int scanBarLevel(int value);
+// Whether the bar shows another level than the value's own (it lies outside the graph's range).
+bool scanBarHeld(int value);
 void drawScan(Picture& picture, const ScanRecord& record);
 
 } // namespace cablemeter

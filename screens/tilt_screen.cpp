@@ -38,8 +38,9 @@ TiltTable decodeTiltTable(const PageBuffer& tablePage)
         TiltRow& row = table[r];
         row.channelName = channelName(tablePage, rowByte + kNameOffset);
         row.digital = pageByte(tablePage, rowByte + kKindOffset) != 0;
-        row.level =
-            std::clamp(bigEndian16(tablePage, rowByte + kLevelOffset), kLowestLevel, kHighestLevel);
+        const int storedLevel = bigEndian16(tablePage, rowByte + kLevelOffset);
+        row.level = std::clamp(storedLevel, kLowestLevel, kHighestLevel);
+        row.levelHeld = row.level != storedLevel;
     }
     return table;
 }

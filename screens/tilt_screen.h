@@ -18,7 +18,8 @@ inline constexpr int kTiltTablePage = 4;
 struct TiltRow {
     QString channelName;
     bool digital = false;
-    int level = 0; // tenths of a dB µV, held to 20.0 .. 120.0 dB µV
+    int level = 0;          // tenths of a dB µV, held to 20.0 .. 120.0 dB µV
+    bool levelHeld = false; // the stored level lay outside that range: its true value is unknown
 };
 using TiltTable = std::array<TiltRow, kTiltRowCount>;
 

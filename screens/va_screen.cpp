@@ -23,8 +23,11 @@ VARecord decodeVA(const PageBuffer& firstDataPage)
     record.videoFrequency = common.frequency;
     record.audioOffset = pageByte(firstDataPage, kAudioOffsetByte);
     record.videoLevel = common.level;
-    record.audioLevel = flooredLevel(bigEndian16(firstDataPage, kAudioLevelByte));
+    const int storedAudioLevel = bigEndian16(firstDataPage, kAudioLevelByte);
+    record.audioLevel = flooredLevel(storedAudioLevel);
     record.ratio = bigEndian16(firstDataPage, kRatioByte);
+    record.videoLevelRaised = common.levelRaised;
+    record.audioLevelRaised = raisedToFloor(storedAudioLevel);
     return record;
 }
 

@@ -17,6 +17,8 @@ struct VARecord {
     int videoLevel = 0;     // tenths of a dB µV, raised to the floor
     int audioLevel = 0;     // tenths of a dB µV, raised to the floor
     int ratio = 0;          // video to audio, tenths of a dB
+    bool videoLevelRaised = false;
+    bool audioLevelRaised = false;
 };
 
 VARecord decodeVA(const PageBuffer& firstDataPage);

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 // A record slot as its header page describes it, the way the record list shows it.
 struct CatalogueEntry {
@@ -21,4 +21,4 @@ struct CatalogueEntry {
 
 CatalogueEntry catalogueEntry(int slot, const PageBuffer& headerPage);
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

@@ -1,10 +1,10 @@
-#include "cli/picture_file_name.h"
+#include "export/picture_file_name.h"
 
 #include "catalogue/record_kind.h"
 
 #include <map>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 namespace {
 
@@ -55,4 +55,4 @@ QString pictureFileName(int slot, int kind, const QString& name, const QString& 
     return fileName + QLatin1Char('.') + format;
 }
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

@@ -1,13 +1,13 @@
-#include "cli/export_tables.h"
+#include "export/export_tables.h"
 
-#include "cli/exported_record.h"
+#include "export/exported_record.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 namespace {
 
@@ -120,4 +120,4 @@ QString csvField(const QString& text)
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/catalogue_entry.h"
+#include "export/catalogue_entry.h"
 
 #include <QList>
 #include <QString>
@@ -8,10 +8,8 @@
 #include <functional>
 
 namespace cablemeter {
-class PageReader;
-}
 
-namespace cablemeter::cli {
+class PageReader;
 
 // Reads the stored records from the meter page by page: first the 32 header pages (the
 // catalogue), then the data pages of every listed record.
@@ -61,4 +59,4 @@ private:
     QString m_error;
 };
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "export/record_measurements.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QStringList>
 
 namespace cablemeter {
-class PageReader;
-}
 
-namespace cablemeter::cli {
+class PageReader;
 
 struct CatalogueEntry;
 
@@ -19,6 +19,8 @@ struct RecordValues {
     // Tilt rows, scan channels or spectrum points, each with the columns of pointColumns() but
     // the slot and kind.
     QList<QJsonObject> points;
+    // The same values as limits check them.
+    RecordMeasurements measured;
 };
 
 // The value columns a record can have, in table order.
@@ -35,4 +37,4 @@ bool decodeRecordValues(PageReader& reader, const CatalogueEntry& entry, RecordV
 // are 0) and blanks at the ends.
 QString plainText(const QString& stored);
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

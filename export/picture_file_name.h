@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 // The screen a record kind is drawn on, as a word for file names ("level", "spect", ...); empty
 // for a kind without a screen.
@@ -16,4 +16,4 @@ QString fileNameSafe(const QString& name);
 // it is left), with the picture format as extension.
 QString pictureFileName(int slot, int kind, const QString& name, const QString& format);
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

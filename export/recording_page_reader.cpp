@@ -1,8 +1,8 @@
-#include "cli/recording_page_reader.h"
+#include "export/recording_page_reader.h"
 
 #include <algorithm>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 namespace {
 constexpr char kErasedByte = char(0xFF);
@@ -45,4 +45,4 @@ bool RecordingPageReader::endOperation()
     return false;
 }
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

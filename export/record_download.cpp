@@ -1,8 +1,8 @@
-#include "cli/record_download.h"
+#include "export/record_download.h"
 
 #include "link/page_reader.h"
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 bool RecordDownload::readCatalogue()
 {
@@ -66,4 +66,4 @@ bool RecordDownload::readPage(int slot, int page)
     return true;
 }
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

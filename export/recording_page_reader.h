@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 // Reads pages through another reader (the meter) once and keeps them in a flash image laid out
 // as the simulator serves it: page p at offset 256 * p, pages not read erased (0xFF). A page asked
@@ -37,4 +37,4 @@ private:
     int m_fetchedPages = 0;
 };
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

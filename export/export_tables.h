@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QList>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 struct ExportedRecord;
 
@@ -24,4 +24,4 @@ QByteArray recordsJson(const QList<ExportedRecord>& records);
 // single quote and is quoted. Numbers do not pass through here and stay numbers.
 QString csvField(const QString& text);
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "cli/catalogue_entry.h"
-#include "cli/record_values.h"
+#include "export/catalogue_entry.h"
+#include "export/record_values.h"
 
 #include <QString>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 // One listed record as the export writes it: its catalogue entry, the picture drawn of it and
 // its decoded values.
@@ -15,4 +15,4 @@ struct ExportedRecord {
     RecordValues values;
 };
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

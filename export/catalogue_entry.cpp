@@ -1,4 +1,4 @@
-#include "cli/catalogue_entry.h"
+#include "export/catalogue_entry.h"
 
 #include "catalogue/catalogue_layout.h"
 #include "catalogue/catalogue_line.h"
@@ -6,7 +6,7 @@
 
 #include <QByteArrayView>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 namespace {
 
@@ -44,4 +44,4 @@ CatalogueEntry catalogueEntry(int slot, const PageBuffer& headerPage)
     return entry;
 }
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

@@ -1,7 +1,7 @@
-#include "cli/record_values.h"
+#include "export/record_values.h"
 
 #include "catalogue/record_kind.h"
-#include "cli/catalogue_entry.h"
+#include "export/catalogue_entry.h"
 #include "link/page_reader.h"
 #include "screens/cn_screen.h"
 #include "screens/digi_screen.h"
@@ -15,7 +15,7 @@
 #include "screens/va_screen.h"
 #include "screens/volt_screen.h"
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 namespace {
 
@@ -40,6 +40,7 @@ const QString kValue = QStringLiteral("value");
 const QString kRawValue = QStringLiteral("value_raw_tenths_dbuv");
 
 constexpr int kMicrovoltUnitCode = 0;
+constexpr int kDigitalChannelType = 2;
 
 double megahertz(int frequency)
 {
@@ -67,6 +68,23 @@ void putLevel(QJsonObject& fields, int unitCode, int level, const QString& colum
     } else {
         fields[rawColumn] = level;
     }
+}
+
+LevelShown shownLevel(const std::optional<LevelUnit>& unit, bool raisedToFloor)
+{
+    if (!unit)
+        return LevelShown::WithoutUnit;
+    return raisedToFloor ? LevelShown::RaisedToFloor : LevelShown::AsMeasured;
+}
+
+// A record with one level (and one channel type, where it has one).
+void measureOneLevel(RecordMeasurements& measured, int unitCode, int level, bool raised,
+                     std::optional<bool> digital = std::nullopt)
+{
+    measured.unit = levelUnit(unitCode);
+    measured.digital = digital;
+    measured.levels.append(
+        {QStringLiteral("level"), level, shownLevel(measured.unit, raised), digital});
 }
 
 // The level screens show the channel only for a channel type with a label.
@@ -120,7 +138,14 @@ bool decodeTilt(PageReader& reader, const CatalogueEntry& entry, RecordValues& v
         row[kChannel] = plainText(table[r].channelName);
         row[kType] = table[r].digital ? QStringLiteral("digital") : QStringLiteral("analogue");
         values.points.append(row);
+        const LevelShown shown = !unit                ? LevelShown::WithoutUnit
+                                 : table[r].levelHeld ? LevelShown::HeldToRange
+                                                      : LevelShown::AsMeasured;
+        values.measured.levels.append(
+            {QStringLiteral("row %1 %2").arg(r + 1).arg(plainText(table[r].channelName)),
+             table[r].level, shown, table[r].digital});
     }
+    values.measured.unit = unit;
     if (unit)
         values.fields[kUnit] = unit->name;
     return true;
@@ -132,6 +157,15 @@ bool decodeScanValues(PageReader& reader, const CatalogueEntry& entry, RecordVal
         return false;
     const ScanRecord record = decodeScan(reader.pageBuffer());
     appendGraphPoints(values, record.values.data(), kScanChannelCount);
+    values.measured.unit = levelUnit(kMicrovoltUnitCode);
+    for (int p = 0; p < kScanChannelCount; ++p) {
+        const int value = record.values[p];
+        values.measured.levels.append(
+            {QStringLiteral("channel %1").arg(p + 1),
+             value,
+             scanBarHeld(value) ? LevelShown::HeldToRange : LevelShown::AsMeasured,
+             {}});
+    }
     return true;
 }
 
@@ -150,25 +184,31 @@ bool decodeSpectrum(PageReader& reader, const CatalogueEntry& entry, RecordValue
 }
 
 // The records whose screen shows their first data page as text.
-void decodeTextRecord(int kind, const PageBuffer& page, QJsonObject& fields)
+void decodeTextRecord(int kind, const PageBuffer& page, RecordValues& values)
 {
+    QJsonObject& fields = values.fields;
+    RecordMeasurements& measured = values.measured;
     switch (kind) {
     case kLevelKind: {
         const LevelRecord record = decodeLevel(page);
         putChannel(fields, record.channelTypeCode, record.channelName);
         putCommon(fields, record);
+        measureOneLevel(measured, record.unitCode, record.level, record.levelRaised,
+                        digitalChannel(record.channelTypeCode));
         break;
     }
     case kDigiKind: {
         const DigiRecord record = decodeDigi(page);
         fields[kChannel] = plainText(record.channelName);
         putCommon(fields, record);
+        measureOneLevel(measured, record.unitCode, record.level, record.levelRaised);
         break;
     }
     case kFreqKind: {
         const FreqRecord record = decodeFreq(page);
         fields[kFrequency] = megahertz(record.frequency);
         putLevel(fields, record.unitCode, record.level);
+        measureOneLevel(measured, record.unitCode, record.level, record.levelRaised);
         break;
     }
     case kCNKind: {
@@ -176,6 +216,9 @@ void decodeTextRecord(int kind, const PageBuffer& page, QJsonObject& fields)
         putChannel(fields, record.common.channelTypeCode, record.common.channelName);
         putCommon(fields, record.common);
         fields[kCarrierToNoise] = units(record.carrierToNoise);
+        measured.unit = levelUnit(record.common.unitCode);
+        measured.digital = digitalChannel(record.common.channelTypeCode);
+        measured.carrierToNoise = record.carrierToNoise;
         break;
     }
     case kVAKind: {
@@ -186,6 +229,16 @@ void decodeTextRecord(int kind, const PageBuffer& page, QJsonObject& fields)
         fields[kAudioFrequency] = megahertz(record.videoFrequency + record.audioOffset);
         putLevel(fields, record.unitCode, record.audioLevel, kAudioLevel, kRawAudioLevel);
         fields[kVideoToAudio] = units(record.ratio);
+        measured.unit = levelUnit(record.unitCode);
+        measured.levels = {{QStringLiteral("video carrier"),
+                            record.videoLevel,
+                            shownLevel(measured.unit, record.videoLevelRaised),
+                            {}},
+                           {QStringLiteral("audio carrier"),
+                            record.audioLevel,
+                            shownLevel(measured.unit, record.audioLevelRaised),
+                            {}}};
+        measured.videoToAudio = record.ratio;
         break;
     }
     case kVoltKind: {
@@ -193,6 +246,9 @@ void decodeTextRecord(int kind, const PageBuffer& page, QJsonObject& fields)
         fields[kAc] = units(record.ac);
         fields[kDc] = units(record.dc);
         fields[kBattery] = units(record.battery);
+        measured.ac = record.ac;
+        measured.dc = record.dc;
+        measured.battery = record.battery;
         break;
     }
     default:
@@ -235,11 +291,18 @@ bool decodeRecordValues(PageReader& reader, const CatalogueEntry& entry, RecordV
     case kVAKind:
         if (!readPage(reader, entry, 1))
             return false;
-        decodeTextRecord(entry.kind, reader.pageBuffer(), values.fields);
+        decodeTextRecord(entry.kind, reader.pageBuffer(), values);
         return true;
     default:
         return true;
     }
+}
+
+std::optional<bool> digitalChannel(int channelTypeCode)
+{
+    if (!channelLabel(channelTypeCode))
+        return std::nullopt;
+    return channelTypeCode == kDigitalChannelType;
 }
 
 QString plainText(const QString& stored)
@@ -252,4 +315,4 @@ QString plainText(const QString& stored)
     return text.trimmed();
 }
 
-} // namespace cablemeter::cli
+} // namespace cablemeter
