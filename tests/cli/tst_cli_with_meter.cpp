@@ -25,6 +25,7 @@
 
 #include <csignal>
 #include <memory>
+#include <tuple>
 
 using namespace cablemeter;
 using namespace cablemeter::testing;
@@ -340,10 +341,12 @@ struct HostileMeter {
 };
 
 std::unique_ptr<MeterSimulator> startedMeter(const QByteArray& image, Pacing pacing,
-                                             const ReplyFault& fault = ReplyFault::none())
+                                             const ReplyFault& fault = ReplyFault::none(),
+                                             const sim::MeterTraits& traits = {})
 {
     auto meter = std::make_unique<MeterSimulator>(image, pacing);
     meter->setFault(fault);
+    meter->setTraits(traits);
     if (!meter->start())
         qWarning("simulator: %s", qPrintable(meter->errorString()));
     return meter;
@@ -557,42 +560,99 @@ void CliWithMeterTest::silentMeterIsNamedWithPageAndDevice()
     QCOMPARE(meter->requestedPages(), QList<int>{headerPage(0)});
 }
 
-// Glitches on the line: the catalogue is exact (exit 0), or the run fails with one message that
-// names the device and ends with what to do; never wrong data with success. A glitch on every
-// reply from the first one looks like the meter's own format: such runs only have to end.
+// Meters that differ from the simulator as a sound meter may: one request a page. Glitches on
+// the line: the catalogue is exact (exit 0), or the run fails with one message that names the
+// device and ends with what to do; never wrong data with success. A glitch on every reply from
+// the first one looks like the meter's own format: such runs only have to end.
 void CliWithMeterTest::catalogueFromAGlitchingMeter_data()
 {
     QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("meter"); // how the meter differs: answer time, byte 0, echo
     QTest::addColumn<int>("pacing");
+    QTest::addColumn<bool>("verify");
     QTest::addColumn<bool>("mustSucceed");
+    QTest::addColumn<int>("requests");    // page requests a run that succeeds costs; 0: any
     QTest::addColumn<QString>("failure"); // what the message must say, if the run fails
-    QTest::newRow("stray bytes after the 3rd reply")
-        << "stray-after:3:40@3" << int(Pacing::Uart) << true << "";
-    QTest::newRow("a stray byte before the 3rd reply")
-        << "stray-before:1@3" << int(Pacing::Uart) << true << "";
-    QTest::newRow("the 3rd reply twice") << "repeat:25@3" << int(Pacing::Uart) << false << "";
+    const int uart = int(Pacing::Uart);
+    const int usb = int(Pacing::Usb);
+    QTest::newRow("answer times of 1 to 20 ms, byte 0 random")
+        << "none"
+        << "1-20 random" << uart << false << true << kSlotCount << "";
+    QTest::newRow("answer times of 3 to 20 ms, byte 0 counting, 16 ms packets")
+        << "none"
+        << "3-20 counting" << usb << false << true << kSlotCount << "";
+    QTest::newRow("a slow meter: 1.5 s to 1.9 s")
+        << "none"
+        << "1500-1900 constant" << uart << false << true << kSlotCount << "";
+    QTest::newRow("an adapter that echoes every request")
+        << "none"
+        << "0 constant echo" << uart << false << true << kSlotCount << "";
+    QTest::newRow("verified: two requests a page")
+        << "none"
+        << "" << uart << true << true << 2 * kSlotCount << "";
+    QTest::newRow("stray bytes after the 3rd reply") << "stray-after:3:40@3"
+                                                     << "" << uart << false << true << 0 << "";
+    QTest::newRow("a stray byte before the 3rd reply") << "stray-before:1@3"
+                                                       << "" << uart << false << true << 0 << "";
+    QTest::newRow("the 3rd reply twice") << "repeat:25@3"
+                                         << "" << uart << false << false << 0 << "";
     QTest::newRow("noise after the 3rd reply")
-        << "noise:2500@3" << int(Pacing::Uart) << false << "never went quiet";
-    QTest::newRow("a stall in the 3rd reply")
-        << "stall:128@3" << int(Pacing::Unpaced) << false << "128 of 257 bytes";
+        << "noise:2500@3"
+        << "" << uart << false << false << 0 << "never went quiet";
+    QTest::newRow("a stall in the 3rd reply: asked again")
+        << "stall:128@3"
+        << "" << int(Pacing::Unpaced) << false << true << kSlotCount + 1 << "";
+    QTest::newRow("a pause of 150 ms in the 3rd reply: asked again")
+        << "split:128:150@3"
+        << "" << uart << false << true << kSlotCount + 1 << "";
+    QTest::newRow("a byte lost from the 3rd reply")
+        << "lose:100@3"
+        << "" << uart << false << true << kSlotCount + 1 << "";
+    QTest::newRow("the 3rd reply after the limit: asked again")
+        << "delay:2500@3"
+        << "" << uart << false << true << 0 << "";
+    QTest::newRow("a corrupted byte in the 3rd reply, verified")
+        << "corrupt:40@3"
+        << "" << uart << true << true << 2 * kSlotCount + 1 << "";
+    QTest::newRow("the previous page's reply for the 3rd request, verified")
+        << "previous@3"
+        << "" << uart << true << true << 0 << "";
     QTest::newRow("stray bytes after every reply")
-        << "stray-after:3:40" << int(Pacing::Unpaced) << false << "";
-    QTest::newRow("every reply twice") << "repeat:25" << int(Pacing::Unpaced) << false << "";
+        << "stray-after:3:40"
+        << "" << int(Pacing::Unpaced) << false << false << 0 << "";
+    QTest::newRow("every reply twice") << "repeat:25"
+                                       << "" << int(Pacing::Unpaced) << false << false << 0 << "";
 }
 
 void CliWithMeterTest::catalogueFromAGlitchingMeter()
 {
     QFETCH(QString, fault);
+    QFETCH(QString, meter);
     QFETCH(int, pacing);
+    QFETCH(bool, verify);
     QFETCH(bool, mustSucceed);
+    QFETCH(int, requests);
     QFETCH(QString, failure);
-    const auto meter = startedMeter(m_demoImage, Pacing(pacing), *ReplyFault::parse(fault));
+    sim::MeterTraits traits;
+    const QStringList character = meter.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (!character.isEmpty()) {
+        std::tie(traits.fastestAnswer, traits.slowestAnswer) =
+            *sim::MeterTraits::parseAnswerTime(character.at(0));
+        traits.firstByte = *sim::MeterTraits::parseFirstByte(character.at(1));
+        traits.echo = character.contains(QStringLiteral("echo"));
+    }
+    const auto simulated =
+        startedMeter(m_demoImage, Pacing(pacing), *ReplyFault::parse(fault), traits);
     const QString workFolder = folder(QStringLiteral("glitch-") + QTest::currentDataTag());
-    const CliRun run = runCli(
-        {QStringLiteral("catalogue"), QStringLiteral("--port"), meter->devicePath()}, workFolder);
+    QStringList arguments = {QStringLiteral("catalogue"), QStringLiteral("--port"),
+                             simulated->devicePath()};
+    if (verify)
+        arguments << QStringLiteral("--verify");
+    const CliRun run = runCli(arguments, workFolder);
     const QString file = workFolder + QStringLiteral("/MeterDat.dat");
+    const bool struckOnce = fault.contains(QLatin1Char('@')) || fault == QLatin1String("none");
     if (run.exitedWith(0)) {
-        if (!fault.contains(QLatin1Char('@')))
+        if (!struckOnce)
             return; // indistinguishable from the meter's format: ending is enough
         QByteArray expectedFile;
         for (int slot = 0; slot < kSlotCount; ++slot)
@@ -601,14 +661,19 @@ void CliWithMeterTest::catalogueFromAGlitchingMeter()
                 QByteArray(2, '\0');
         expectedFile += '\0';
         QVERIFY(fileBytes(file) == expectedFile);
+        if (requests > 0)
+            QCOMPARE(simulated->requestedPages().size(), requests);
+        QCOMPARE(run.standardError.contains(QStringLiteral("Verified: every page was read twice")),
+                 verify);
         return;
     }
     QVERIFY2(!mustSucceed, qPrintable(run.standardError));
-    if (!fault.contains(QLatin1Char('@')))
+    if (!struckOnce)
         return;
     QVERIFY2(run.exitedWith(kExitMeterFailed), qPrintable(run.standardError));
     QVERIFY2(run.standardError.contains(failure), qPrintable(run.standardError));
-    QVERIFY2(run.standardError.contains(meter->devicePath()), qPrintable(run.standardError));
+    QVERIFY2(run.standardError.contains(simulated->devicePath()), qPrintable(run.standardError));
+    QVERIFY2(!run.standardError.contains(QStringLiteral("COM1")), qPrintable(run.standardError));
     QVERIFY2(run.standardError.contains(QStringLiteral("run the command again")),
              qPrintable(run.standardError));
     QVERIFY(!QFile::exists(file));
