@@ -102,6 +102,11 @@ ReplyJudge::Watch ReplyJudge::watch(const Burst& burst) const
     Milliseconds lookAgain = finish - std::max(burst.sinceFirstByte, Milliseconds(0));
     if (neededQuiet)
         lookAgain = std::min(lookAgain, *neededQuiet - burst.quiet);
+    // Short of the learned length, or of an echo and a reply of it: the rest is due.
+    const bool echoAhead = !burst.request.isEmpty() && burst.bytes.startsWith(burst.request) &&
+                           burst.bytes.size() < burst.request.size() + m_learnedLength;
+    if (replyLength < m_learnedLength || echoAhead)
+        lookAgain = std::min(lookAgain, Milliseconds(kTailPoll));
     return {End::NotYet, std::max(lookAgain, Milliseconds(1))};
 }
 

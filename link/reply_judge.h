@@ -31,6 +31,9 @@ public:
     // Any other burst (the first reply, one too long) is over only after this quiet line: longer
     // than an adapter's packet gap, so a reply's own tail is never cut off.
     static constexpr Milliseconds kSettledQuiet{30};
+    // While a reply is short of the learned length its rest is due any moment: the link looks
+    // this often (a receive event comes only once a whole reply's worth has arrived).
+    static constexpr Milliseconds kTailPoll{1};
     // The shortest reply: byte 0 and page bytes 1 to 254.
     static constexpr int kShortestReply = 255;
     // Page bytes a reply carries: 1 to 254.

@@ -302,9 +302,15 @@ private slots:
             << 257 << 260 << false << 200 << 150 << 20 << 2 << notYet << 10;
         QTest::newRow("a lost byte: a whole reply, not this meter's length")
             << 257 << 256 << false << 200 << 150 << 30 << 2 << quiet << -1;
+        QTest::newRow("short of the learned length: its rest is due, looked for at once")
+            << 257 << 255 << false << 200 << 150 << 1 << 2 << notYet << 1;
+        QTest::newRow("an echo and part of a reply: its rest is due")
+            << 257 << 260 << true << 200 << 150 << 1 << 2 << notYet << 1;
         // A reply that has begun has a second beyond its line time to finish.
         QTest::newRow("short of any reply, quiet long: still due")
-            << 257 << 128 << false << 600 << 500 << 500 << 2 << notYet << 637;
+            << 257 << 128 << false << 600 << 500 << 500 << 2 << notYet << 1;
+        QTest::newRow("first reply short of any reply: waits for the finish limit")
+            << 0 << 128 << false << 600 << 500 << 500 << 2 << notYet << 636;
         QTest::newRow("short of any reply at the finish limit")
             << 257 << 128 << false << 1300 << 1138 << 900 << 2 << int(End::Unfinished) << -1;
         QTest::newRow("bytes still coming at the finish limit")
@@ -315,7 +321,7 @@ private slots:
         QTest::newRow("nothing after 2 s")
             << 257 << 0 << false << 2000 << -1 << 0 << 0 << int(End::NoAnswer) << -1;
         QTest::newRow("a reply that began at 1.9 s is awaited after 2 s")
-            << 257 << 40 << false << 2100 << 200 << 0 << 1 << notYet << 937;
+            << 0 << 40 << false << 2100 << 200 << 0 << 1 << notYet << 936;
     }
     void watchesTheLine()
     {
