@@ -184,20 +184,27 @@ int RecordExport::stopped(int status)
     m_manifest.removeWritten();
     if (m_madeFolder)
         QDir().rmdir(m_settings.folder); // only when empty
+    const QString interrupted =
+        m_watch.isInterrupted() ? QStringLiteral("interrupted; ") : QString();
     if (!m_manifest.written().isEmpty()) {
         QStringList left;
         for (const QString& fileName : m_manifest.written())
             left << pathOf(fileName);
-        printProblem(QStringLiteral("The export into %1 stopped, and %2 of the files it wrote "
+        printProblem(interrupted +
+                     QStringLiteral("the export into %1 stopped, and %2 of the files it wrote "
                                     "could not be removed; remove them yourself:\n  %3")
                          .arg(m_settings.folder)
                          .arg(left.size())
                          .arg(left.join(QStringLiteral("\n  "))));
     } else if (written > 0) {
-        printProblem(QStringLiteral("The export into %1 stopped; the %2 files it had written were "
-                                    "removed.")
+        printProblem(interrupted +
+                     QStringLiteral("the export into %1 stopped; the %2 files it had written "
+                                    "were removed.")
                          .arg(m_settings.folder)
                          .arg(written));
+    } else if (m_watch.isInterrupted()) {
+        printProblem(interrupted +
+                     QStringLiteral("nothing was written into %1.").arg(m_settings.folder));
     }
     return status;
 }
