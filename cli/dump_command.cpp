@@ -34,7 +34,8 @@ int DumpCommand::run(const QStringList& arguments)
         "Reads every stored record from the meter into a flash image file: page p at offset\n"
         "256 * p, 1024 pages, pages not read 0xFF. cablemeter-sim --image serves it and\n"
         "cablemeter-cli export --image draws it. The file appears only when the dump is\n"
-        "complete; a failure or Ctrl-C leaves no file."));
+        "complete; a failure or Ctrl-C leaves no file. Room for the whole file is set aside\n"
+        "before the meter is asked for anything, so a full disk is told at once."));
     const QCommandLineOption port(
         QStringLiteral("port"),
         QStringLiteral("The meter's serial device (or COM1 to COM4 as the window maps them)."),
