@@ -49,6 +49,12 @@ bool failWithLastError(QString& reason)
     return false;
 }
 
+bool failToOpen(SystemFile::OpenFailure& failure, QString& reason)
+{
+    failure = failureOf(GetLastError());
+    return failWithLastError(reason);
+}
+
 } // namespace
 
 QString systemErrorText(unsigned long code)
@@ -78,12 +84,8 @@ bool SystemFile::createNew(const QString& path, QString& reason)
 {
     m_handle = CreateFileW(nativeName(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (!isOpen()) {
-        const DWORD code = GetLastError();
-        m_openFailure = failureOf(code);
-        reason = systemErrorText(code);
-        return false;
-    }
+    if (!isOpen())
+        return failToOpen(m_openFailure, reason);
     return true;
 }
 
@@ -91,12 +93,8 @@ bool SystemFile::openExisting(const QString& path, QString& reason)
 {
     m_handle = CreateFileW(nativeName(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (!isOpen()) {
-        const DWORD code = GetLastError();
-        m_openFailure = failureOf(code);
-        reason = systemErrorText(code);
-        return false;
-    }
+    if (!isOpen())
+        return failToOpen(m_openFailure, reason);
     if (GetFileType(m_handle) != FILE_TYPE_DISK) {
         CloseHandle(m_handle);
         m_handle = INVALID_HANDLE_VALUE;
@@ -214,6 +212,12 @@ bool failWithErrno(QString& reason)
     return false;
 }
 
+bool failToOpen(SystemFile::OpenFailure& failure, QString& reason)
+{
+    failure = failureOf(errno);
+    return failWithErrno(reason);
+}
+
 } // namespace
 
 QString systemErrorText(unsigned long code)
@@ -237,10 +241,8 @@ bool SystemFile::createNew(const QString& path, QString& reason)
     // O_EXCL: a file, a link or anything else already under the name is never opened.
     m_descriptor = ::open(QFile::encodeName(path).constData(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, kNewFileMode);
-    if (!isOpen()) {
-        m_openFailure = failureOf(errno);
-        return failWithErrno(reason);
-    }
+    if (!isOpen())
+        return failToOpen(m_openFailure, reason);
     return true;
 }
 
@@ -249,10 +251,8 @@ bool SystemFile::openExisting(const QString& path, QString& reason)
     // Without blocking, so that a FIFO put under the name cannot hold the program.
     m_descriptor =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (!isOpen()) {
-        m_openFailure = failureOf(errno);
-        return failWithErrno(reason);
-    }
+    if (!isOpen())
+        return failToOpen(m_openFailure, reason);
     struct stat status {};
     if (::fstat(m_descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(m_descriptor);
