@@ -15,6 +15,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <unistd.h>
+
 using namespace cablemeter;
 using namespace cablemeter::testing;
 
@@ -330,15 +332,19 @@ void CatalogueDownloadTest::fullDiskLeavesTheEarlierFile()
     QCOMPARE(controls.statusText(), QStringLiteral("Read failed"));
 }
 
-// A catalogue file that is a link to a file elsewhere, with permissions of its own: the target
-// gets the new catalogue and keeps them; the link stays a link.
+// A catalogue file that is a link to a file elsewhere, with permissions of its own (and, when
+// the test runs as root, another owner): the target gets the new catalogue and keeps them; the
+// link stays a link.
 void CatalogueDownloadTest::linkAndPermissionsOfTheEarlierFileStay()
 {
     constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    constexpr uid_t kNobody = 65534;
     QTemporaryDir elsewhere;
     const QString target = elsewhere.filePath(QStringLiteral("catalogue.dat"));
     writeFile(target, QByteArray(kLongFileSize, char(0x77)));
     QVERIFY(QFile::setPermissions(target, kOwnerOnly));
+    const uid_t owner = geteuid() == 0 ? kNobody : geteuid();
+    QCOMPARE(::chown(QFile::encodeName(target).constData(), owner, gid_t(-1)), 0);
     QVERIFY(QFile::link(target, m_path));
     const QByteArray flash = patternedFlash(11);
     FakePageReader reader(flash);
@@ -356,6 +362,7 @@ void CatalogueDownloadTest::linkAndPermissionsOfTheEarlierFileStay()
              flash.mid(qsizetype(headerPage(0)) * kPageSize, kPageSize - 2));
     QCOMPARE(file.sliced(kFreshFileSize), QByteArray(kLongFileSize - kFreshFileSize, char(0x77)));
     QCOMPARE(QFile::permissions(target) & ~(QFile::ReadUser | QFile::WriteUser), kOwnerOnly);
+    QCOMPARE(QFileInfo(target).ownerId(), uint(owner));
     QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("catalogue.dat")});
 }
