@@ -2,18 +2,17 @@
 
 #include "platform/file_dialog.h"
 #include "platform/regular_file.h"
+#include "platform/saved_file.h"
 #include "platform/window_controls.h"
 
 #include <QDir>
 #include <QImage>
-#include <QImageWriter>
-#include <QSaveFile>
 
 namespace cablemeter {
 
 namespace {
 
-constexpr char kBitmapFormat[] = "BMP";
+constexpr char kBitmapFormat[] = "bmp";
 constexpr int kYearsPerCentury = 100;
 
 } // namespace
@@ -31,24 +30,15 @@ std::optional<QString> writeBitmap(const QImage& image, const QString& path)
 {
     if (std::optional<QString> refusal = refusalToReplace(path))
         return refusal;
-    QSaveFile file(path);
-    // In a folder the user may not write, an existing file the user may write is still replaced,
-    // written in place; the check above keeps that to regular files.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-
+    QByteArray bitmap;
+    QString reason;
     // The format is named, not guessed from the extension: the user may pick any name.
-    QImageWriter writer(&file, kBitmapFormat);
-    if (!writer.write(image)) {
-        QString reason = writer.errorString();
-        if (file.error() != QFileDevice::NoError)
-            reason += QStringLiteral(" (") + file.errorString() + QLatin1Char(')');
-        file.cancelWriting();
+    if (!encodePicture(image, QString::fromLatin1(kBitmapFormat), bitmap, reason))
         return reason;
-    }
-    // Something else may have been put under the name while the picture was written.
-    return commitUnlessReplaced(file);
+    // In a folder the user may not write, an existing file the user may write is still
+    // replaced, written over in place once its room is reserved; the check above keeps that to
+    // regular files.
+    return saveFailure(path, bitmap, ExistingFile::ReplaceOrOverwrite);
 }
 
 PictureSaver::PictureSaver(FileDialog& dialog, WindowControls& controls, Clock clock)

@@ -21,11 +21,14 @@ inline constexpr char kBitmapFilter[] = "bmp files(*.bmp)|*.bmp";
 QString proposedPictureName(const QDateTime& now);
 
 // Writes the image as a Windows bitmap under exactly `path`, whatever its extension. The bitmap
-// goes to a temporary file beside the target first and replaces the target only once complete,
-// so a failed write leaves an existing file as it was. In a folder where no temporary file can
-// be made, an existing file that may be written is overwritten in place. Only a regular file
-// (or a new name) is written: a device, a FIFO or a folder is refused and left as it was.
-// Returns the reason when it fails.
+// goes to a temporary file beside the target first and replaces the target only once it is
+// complete and on the disk, so a failed write (a full disk included) leaves an existing file as
+// it was and no new one. In a folder where this user may make no file, an existing file they
+// may write is written over in place after its room is reserved, so a full disk still leaves it
+// as it was; should a write fail after that (an I/O error), the file is left empty rather than
+// half old and half new, and the reason says so. Only a regular file (or a new name) is
+// written: a device, a FIFO or a folder is refused and left as it was. Returns the system's
+// reason when it fails.
 std::optional<QString> writeBitmap(const QImage& image, const QString& path);
 
 // Save As: proposes a name from the clock, asks the user where to save, and writes the picture

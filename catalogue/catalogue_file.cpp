@@ -2,6 +2,7 @@
 
 #include "catalogue/catalogue_layout.h"
 #include "platform/regular_file.h"
+#include "platform/replacement_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,8 @@ namespace cablemeter {
 
 namespace {
 
+constexpr qint64 kCopyChunkSize = 64 * 1024;
+
 // The full path: the file goes to the current folder, which the user may not know.
 QString describe(const QString& what, const QString& path, const QString& reason)
 {
@@ -18,27 +21,42 @@ QString describe(const QString& what, const QString& path, const QString& reason
         .arg(what, QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason);
 }
 
+// Copies what the file at `path` holds past `offset` (nothing when it is shorter) to `copy`.
+bool copyBytesPast(qint64 offset, const QString& path, ReplacementFile& copy, QString& reason)
+{
+    if (QFileInfo(path).size() <= offset)
+        return true;
+    QFile earlier;
+    if (!openRegularFile(earlier, path, FileOpening::ReadOnly, reason))
+        return false;
+    if (!earlier.seek(offset)) {
+        reason = earlier.errorString();
+        return false;
+    }
+    for (;;) {
+        const QByteArray chunk = earlier.read(kCopyChunkSize);
+        if (earlier.error() != QFileDevice::NoError) {
+            reason = earlier.errorString();
+            return false;
+        }
+        if (chunk.isEmpty())
+            return true;
+        if (!copy.write(chunk, reason))
+            return false;
+    }
+}
+
 } // namespace
 
 bool writeCatalogueFile(const QString& path, const QByteArray& contents, QString& error)
 {
-    const QString what = QStringLiteral("Cannot write");
-    QFile file;
+    // Written whole beside the earlier file and renamed over it, so a failure leaves that file
+    // as it was; its bytes past the catalogue are carried over, as a write in place keeps them.
+    ReplacementFile file(path);
     QString reason;
-    // Creates a missing file and never truncates an existing one.
-    if (!openRegularFile(file, path, FileOpening::ReadWriteCreate, reason)) {
-        error = describe(what, path, reason);
-        return false;
-    }
-    // A freshly opened file stands at offset 0, so the catalogue overwrites the file's start.
-    if (file.write(contents) != contents.size() || !file.flush()) {
-        error = describe(what, path, file.errorString());
-        return false;
-    }
-    // close() can still fail (a network share reporting a full disk late); it sets error().
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        error = describe(what, path, file.errorString());
+    if (!file.open(reason) || !file.write(contents, reason) ||
+        !copyBytesPast(contents.size(), path, file, reason) || !file.commit(reason)) {
+        error = describe(QStringLiteral("Cannot write"), path, reason);
         return false;
     }
     return true;

@@ -5,10 +5,13 @@
 
 namespace cablemeter {
 
-// Writes the catalogue file in place: an existing file is not truncated, its first bytes are
-// overwritten with contents and anything past them stays. Only a regular file (or a new name) is
-// written. Returns false with a message naming the full path and the reason when any step fails
-// (open, write, flush or close) or the path leads to something else (a device, a FIFO, a folder).
+// Writes the catalogue file as a write in place would leave it: its first bytes are the contents
+// and anything an earlier, longer file held past them stays. The new file is written whole
+// beside the earlier one and takes its place only when complete, so a failure leaves the earlier
+// file as it was (and none where there was none). A link to a file has its target replaced.
+// Only a regular file (or a new name) is written. Returns false with a message naming the full
+// path and the system's reason when any step fails or the path leads to something else (a
+// device, a FIFO, a folder).
 bool writeCatalogueFile(const QString& path, const QByteArray& contents, QString& error);
 
 // Reads the 32 catalogue blocks back from a regular file. Returns false with a message naming the

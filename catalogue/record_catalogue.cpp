@@ -5,6 +5,7 @@
 #include "catalogue/catalogue_line.h"
 #include "link/page_reader.h"
 #include "platform/picture.h"
+#include "platform/saved_file.h"
 #include "platform/window_controls.h"
 #include "screens/renderers.h"
 
@@ -23,6 +24,13 @@ constexpr int kDownloadProgressStep = 3;
 constexpr int kListingProgressStep = 2;
 
 const QString kReadFailedTitle = QStringLiteral("Read failed");
+const QString kListKept = QStringLiteral("\nThe record list was left as it was.");
+
+// The full path: the catalogue file goes to the current folder, which the user may not know.
+QString shownPath(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
 
 static_assert(kSlotCount <= RecordCatalogue::kListKindEntries &&
                   kSlotCount <= RecordCatalogue::kListSlotEntries,
@@ -60,6 +68,12 @@ void RecordCatalogue::Command7_Click()
 
 bool RecordCatalogue::MadeIndex()
 {
+    // Something other than a file under the catalogue file's name is told before the meter is
+    // asked for anything; the file is checked again when it is written.
+    if (const std::optional<QString> refusal = refusalToWrite(shownPath(m_catalogueFilePath))) {
+        m_controls.reportError(kReadFailedTitle, *refusal + kListKept);
+        return false;
+    }
     // The file is written only once every page is in, so a Read that stops part-way leaves the
     // previous catalogue whole.
     QByteArray contents(kCatalogueFileSize, '\0');
@@ -75,9 +89,7 @@ bool RecordCatalogue::MadeIndex()
                                "and its cable, then try again.")
                     .arg(page)
                     .arg(slot)
-                    .arg(m_reader.lastError(),
-                         QDir::toNativeSeparators(
-                             QFileInfo(m_catalogueFilePath).absoluteFilePath())));
+                    .arg(m_reader.lastError(), shownPath(m_catalogueFilePath)));
             return false;
         }
         const PageBuffer& buffer = m_reader.pageBuffer();
@@ -95,8 +107,7 @@ bool RecordCatalogue::MadeIndex()
     }
     QString error;
     if (!writeCatalogueFile(m_catalogueFilePath, contents, error)) {
-        m_controls.reportError(kReadFailedTitle,
-                               error + QStringLiteral("\nThe record list was left as it was."));
+        m_controls.reportError(kReadFailedTitle, error + kListKept);
         return false;
     }
     return true;
@@ -107,8 +118,7 @@ bool RecordCatalogue::ProcDat()
     QByteArray blocks;
     QString error;
     if (!readCatalogueBlocks(m_catalogueFilePath, blocks, error)) {
-        m_controls.reportError(kReadFailedTitle,
-                               error + QStringLiteral("\nThe record list was left as it was."));
+        m_controls.reportError(kReadFailedTitle, error + kListKept);
         return false;
     }
     m_controls.clearList();

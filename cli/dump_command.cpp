@@ -5,22 +5,24 @@
 #include "cli/exit_code.h"
 #include "cli/interrupt_watch.h"
 #include "cli/meter_session.h"
+#include "cli/transfer_progress.h"
 #include "export/record_download.h"
 #include "export/recording_page_reader.h"
-#include "cli/transfer_progress.h"
 #include "link/meter_link.h"
-#include "platform/saved_file.h"
+#include "link/page.h"
+#include "platform/replacement_file.h"
 
 #include <QCommandLineParser>
-#include <QSaveFile>
 
 namespace cablemeter::cli {
 
 namespace {
 
-QString cannotWrite(const QSaveFile& file)
+constexpr qint64 kImageSize = qint64(RecordingPageReader::kImagePages) * kPageSize;
+
+QString cannotWrite(const QString& path, const QString& reason)
 {
-    return QStringLiteral("Cannot write %1: %2").arg(file.fileName(), file.errorString());
+    return QStringLiteral("Cannot write %1: %2").arg(path, reason);
 }
 
 } // namespace
@@ -32,7 +34,8 @@ int DumpCommand::run(const QStringList& arguments)
         "Reads every stored record from the meter into a flash image file: page p at offset\n"
         "256 * p, 1024 pages, pages not read 0xFF. cablemeter-sim --image serves it and\n"
         "cablemeter-cli export --image draws it. The file appears only when the dump is\n"
-        "complete; a failure or Ctrl-C leaves no file."));
+        "complete; a failure or Ctrl-C leaves no file. Room for the whole file is set aside\n"
+        "before the meter is asked for anything, so a full disk is told at once."));
     const QCommandLineOption port(
         QStringLiteral("port"),
         QStringLiteral("The meter's serial device (or COM1 to COM4 as the window maps them)."),
@@ -50,15 +53,13 @@ int DumpCommand::run(const QStringList& arguments)
         !requirePortName(parser.value(port), exitCode))
         return exitCode;
 
-    if (const std::optional<QString> refusal = refusalToWrite(parser.value(out))) {
-        printProblem(*refusal);
-        return kExitFileFailed;
-    }
-    // Opened first, so that an unwritable place shows before the meter is read. It writes under
-    // a temporary name, removed unless commit() renames it.
-    QSaveFile image(parser.value(out));
-    if (!image.open(QIODevice::WriteOnly)) {
-        printProblem(cannotWrite(image));
+    // Made, with room for the whole image, before the meter is asked for anything: a place that
+    // cannot take the file says so now, not after the read. It shows under its name only once
+    // complete.
+    const QString outPath = parser.value(out);
+    ReplacementFile image(outPath);
+    if (QString reason; !image.open(reason) || !image.reserve(kImageSize, reason)) {
+        printProblem(cannotWrite(outPath, reason));
         return kExitFileFailed;
     }
 
@@ -78,34 +79,29 @@ int DumpCommand::run(const QStringList& arguments)
     progress.finish();
     // The last page is checked like the others before anything is written.
     if (complete && !recorder.endOperation()) {
-        image.cancelWriting();
+        image.discard();
         printProblem(recorder.lastError() +
-                     QStringLiteral("\n%1 was not written.").arg(image.fileName()));
+                     QStringLiteral("\n%1 was not written.").arg(outPath));
         return kExitMeterFailed;
     }
     if (!complete) {
-        image.cancelWriting();
+        image.discard();
         if (download.wasStopped()) {
-            printProblem(QStringLiteral("interrupted; %1 was not written.").arg(image.fileName()));
+            printProblem(QStringLiteral("interrupted; %1 was not written.").arg(outPath));
             return m_watch.exitCode();
         }
-        printProblem(download.error() +
-                     QStringLiteral("\n%1 was not written.").arg(image.fileName()));
+        printProblem(download.error() + QStringLiteral("\n%1 was not written.").arg(outPath));
         return kExitMeterFailed;
     }
 
-    if (image.write(recorder.image()) != recorder.image().size()) {
-        printProblem(cannotWrite(image));
-        return kExitFileFailed;
-    }
-    if (QString error; !commitSavedFile(image, error)) {
-        printProblem(error);
+    if (QString reason; !image.write(recorder.image(), reason) || !image.commit(reason)) {
+        printProblem(cannotWrite(outPath, reason));
         return kExitFileFailed;
     }
     printMessage(QStringLiteral("%1 records, %2 pages read into %3")
                      .arg(download.listedEntries().size())
                      .arg(recorder.fetchedPageCount())
-                     .arg(image.fileName()));
+                     .arg(outPath));
     if (parser.isSet(verify))
         printMessage(verifiedNote());
     return kExitSuccess;

@@ -50,9 +50,10 @@ int ExportCommand::run(const QStringList& arguments)
         "cablemeter-export.txt, the list of the files it wrote.\n"
         "A folder that holds an earlier export (a cablemeter-export.txt) is refused (exit\n"
         "status 5) unless --force is given; --force first removes exactly the files that\n"
-        "earlier export listed, and nothing else. A file of the same name as one of ours that\n"
-        "no export listed is never replaced (exit status 4). An export that stops part-way\n"
-        "says what it wrote and lists it the same way."));
+        "earlier export listed, and nothing else. Every name is checked before the first\n"
+        "file is written: a file of one of those names that no export listed is never\n"
+        "replaced, and the export stops with nothing written (exit status 4). An export that\n"
+        "fails or is interrupted removes the files it wrote."));
     const QCommandLineOption image(QStringLiteral("image"),
                                    QStringLiteral("Read the records from a flash image file "
                                                   "(as dump writes it)."),

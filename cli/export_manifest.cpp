@@ -1,8 +1,8 @@
 #include "cli/export_manifest.h"
 
 #include "export/export_tables.h"
-#include "platform/saved_file.h"
 #include "platform/regular_file.h"
+#include "platform/saved_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,9 +35,9 @@ bool ExportManifest::earlierExportPresent() const
     return list.exists() || list.isSymLink();
 }
 
-bool ExportManifest::removeEarlierExport(int& removedFiles, QString& error) const
+bool ExportManifest::earlierExportFiles(QStringList& fileNames, QString& error) const
 {
-    removedFiles = 0;
+    fileNames.clear();
     QFile list;
     QString reason;
     if (!openRegularFile(list, path(), FileOpening::ReadOnly, reason) ||
@@ -50,16 +50,26 @@ bool ExportManifest::removeEarlierExport(int& removedFiles, QString& error) cons
     }
     const QStringList lines =
         QString::fromUtf8(list.read(kLargestManifest)).split(QLatin1Char('\n'));
-    list.close();
     for (const QString& line : lines) {
         const QString name = line.trimmed();
         if (!isExportFileName(name))
             continue;
-        const QString file = QDir(m_folder).filePath(name);
-        const QFileInfo info(file);
+        const QFileInfo info(QDir(m_folder).filePath(name));
         // Only a regular file of that name is what the export wrote; a link or a folder is not.
-        if (info.isSymLink() || !info.isFile())
-            continue;
+        if (!info.isSymLink() && info.isFile())
+            fileNames << name;
+    }
+    return true;
+}
+
+bool ExportManifest::removeEarlierExport(int& removedFiles, QString& error) const
+{
+    removedFiles = 0;
+    QStringList fileNames;
+    if (!earlierExportFiles(fileNames, error))
+        return false;
+    for (const QString& name : fileNames) {
+        const QString file = QDir(m_folder).filePath(name);
         if (!QFile::remove(file)) {
             error = QStringLiteral("Cannot remove %1 of the earlier export").arg(file);
             return false;
@@ -77,7 +87,14 @@ bool ExportManifest::write(QString& error) const
 {
     const QString text =
         kHeading + QLatin1Char('\n') + m_written.join(QLatin1Char('\n')) + QLatin1Char('\n');
-    return saveBytes(path(), text.toUtf8(), error);
+    return saveBytes(path(), text.toUtf8(), error, ExistingFile::Keep);
+}
+
+void ExportManifest::removeWritten()
+{
+    m_written.removeIf([this](const QString& fileName) {
+        return QFile::remove(QDir(m_folder).filePath(fileName));
+    });
 }
 
 bool ExportManifest::isExportFileName(const QString& fileName)

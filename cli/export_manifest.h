@@ -17,15 +17,21 @@ public:
     QString path() const;
     // Whether the folder holds the list of an earlier export.
     bool earlierExportPresent() const;
-    // Removes the files the earlier export listed (only names an export gives its files, only
-    // regular files), then the list itself. False with `error` when one cannot be removed.
+    // The files of the earlier export that removeEarlierExport() removes, by their names in the
+    // folder: those it listed that carry a name an export gives its files and are regular files.
+    // False with `error` when its list cannot be read.
+    bool earlierExportFiles(QStringList& fileNames, QString& error) const;
+    // Removes those files, then the list itself. False with `error` when one cannot be removed.
     bool removeEarlierExport(int& removedFiles, QString& error) const;
 
     // A file this export has written, by its name in the folder.
     void add(const QString& fileName) { m_written.append(fileName); }
     const QStringList& written() const { return m_written; }
-    // Writes the list of the files added so far.
+    // Writes the list of the files added so far; it never replaces a file already there.
     bool write(QString& error) const;
+    // Removes the files added so far, for an export that does not complete. The names of those
+    // that could not be removed are left in written().
+    void removeWritten();
 
     // The names an export gives its files: pictures "slotNN-screen[-name].png|bmp" and the
     // tables. Anything else in a list is not ours and is left alone.

@@ -71,6 +71,19 @@ bool asksForVersion(const QString& argument)
     return argument == QLatin1String("--version") || argument == QLatin1String("-v");
 }
 
+QtMessageHandler g_qtMessageHandler = nullptr;
+
+// Qt looks for a desktop's display socket while it starts, and warns where XDG_RUNTIME_DIR is
+// unset (root shells, cron, ssh logins); this program needs no display. Only that line is held
+// back; every other message goes where Qt sends it.
+void withoutRuntimeFolderWarning(QtMsgType type, const QMessageLogContext& context,
+                                 const QString& message)
+{
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    g_qtMessageHandler(type, context, message);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -78,7 +91,9 @@ int main(int argc, char* argv[])
     // The screens draw with Qt's font engine, which needs a GUI platform; none needs a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    g_qtMessageHandler = qInstallMessageHandler(withoutRuntimeFolderWarning);
     QGuiApplication application(argc, argv);
+    qInstallMessageHandler(g_qtMessageHandler);
     QGuiApplication::setApplicationName(QStringLiteral("cablemeter-cli"));
     InterruptWatch watch;
 

@@ -29,8 +29,11 @@ RecordExport::RecordExport(PageReader& reader, InterruptWatch& watch, Settings s
 int RecordExport::run()
 {
     // Made only now that the records' source is known to be there.
-    if (!QDir().mkpath(m_settings.folder))
+    m_madeFolder = !QFileInfo::exists(m_settings.folder);
+    if (!QDir().mkpath(m_settings.folder)) {
+        m_madeFolder = false;
         return writeFailed(QStringLiteral("Cannot make the folder %1").arg(m_settings.folder));
+    }
     if (m_manifest.earlierExportPresent() && !m_settings.force) {
         printProblem(QStringLiteral("%1 already holds an export (its files are listed in %2). "
                                     "Export into another folder, or add --force to remove the "
@@ -43,16 +46,19 @@ int RecordExport::run()
     catalogue.setStopRequested([this] { return m_watch.isInterrupted(); });
     if (!catalogue.readCatalogue()) {
         if (catalogue.wasStopped())
-            return m_watch.exitCode();
+            return stopped(m_watch.exitCode());
         printProblem(catalogue.error());
-        return kExitMeterFailed;
+        return stopped(kExitMeterFailed);
     }
-    // The earlier export goes only once this one has its records to write.
+    // Every name is known once the catalogue is: all are checked before anything is written,
+    // and the earlier export goes only once this one can be written in its place.
+    if (!namesAreFree(fileNames(catalogue.listedEntries())))
+        return stopped(kExitFileFailed);
     if (m_manifest.earlierExportPresent()) {
         int removed = 0;
         QString error;
         if (!m_manifest.removeEarlierExport(removed, error))
-            return writeFailed(error);
+            return stopped(writeFailed(error));
         printMessage(QStringLiteral("Removed the %1 files of the earlier export in %2.")
                          .arg(removed)
                          .arg(m_settings.folder));
@@ -78,7 +84,9 @@ int RecordExport::run()
         return stopped(status);
     QString error;
     if (!m_manifest.write(error))
-        return writeFailed(error);
+        return stopped(writeFailed(error));
+    for (const QString& fileName : m_manifest.written())
+        printLine(pathOf(fileName));
     return kExitSuccess;
 }
 
@@ -94,13 +102,11 @@ int RecordExport::exportRecord(ExportedRecord& record)
             return readFailed(slot);
         const QString fileName =
             pictureFileName(slot, record.entry.kind, record.entry.name, m_settings.pictureFormat);
-        if (!claimName(fileName))
-            return kExitFileFailed;
         QString error;
-        if (!savePicture(pathOf(fileName), picture.image(), m_settings.pictureFormat, error))
+        if (!savePicture(pathOf(fileName), picture.image(), m_settings.pictureFormat, error,
+                         ExistingFile::Keep))
             return writeFailed(error);
         m_manifest.add(fileName);
-        printLine(pathOf(fileName));
         record.pictureFile = fileName;
     }
     if (!decodeRecordValues(m_reader, record.entry, record.values))
@@ -111,15 +117,22 @@ int RecordExport::exportRecord(ExportedRecord& record)
 int RecordExport::writeTables(const QList<ExportedRecord>& records)
 {
     for (const auto& [fileName, contents] : tables(records)) {
-        if (!claimName(fileName))
-            return kExitFileFailed;
         QString error;
-        if (!saveBytes(pathOf(fileName), contents, error))
+        if (!saveBytes(pathOf(fileName), contents, error, ExistingFile::Keep))
             return writeFailed(error);
         m_manifest.add(fileName);
-        printLine(pathOf(fileName));
     }
     return kExitSuccess;
+}
+
+QStringList RecordExport::fileNames(const QList<CatalogueEntry>& entries) const
+{
+    QStringList names;
+    for (const CatalogueEntry& entry : entries) {
+        if (m_renderers.contains(entry.kind))
+            names << pictureFileName(entry.slot, entry.kind, entry.name, m_settings.pictureFormat);
+    }
+    return names + tableNames();
 }
 
 QStringList RecordExport::tableNames() const
@@ -138,48 +151,67 @@ RecordExport::tables(const QList<ExportedRecord>& records) const
             {QLatin1String(kPointsCsvName), pointsCsv(records)}};
 }
 
-bool RecordExport::claimName(const QString& fileName)
+bool RecordExport::namesAreFree(const QStringList& fileNames)
 {
-    // A file of that name that no export of ours listed is the user's: it is not replaced.
-    const QFileInfo existing(pathOf(fileName));
-    if (!existing.exists() && !existing.isSymLink())
+    QStringList earlierFiles;
+    if (m_manifest.earlierExportPresent()) {
+        if (QString error; !m_manifest.earlierExportFiles(earlierFiles, error)) {
+            printProblem(error);
+            return false;
+        }
+    }
+    // A file of one of these names that no export of ours listed is the user's.
+    QStringList taken;
+    for (const QString& fileName : fileNames) {
+        const QFileInfo existing(pathOf(fileName));
+        if ((existing.exists() || existing.isSymLink()) && !earlierFiles.contains(fileName))
+            taken << pathOf(fileName);
+    }
+    if (taken.isEmpty())
         return true;
-    printProblem(QStringLiteral("%1 is already there and was not written by an earlier export "
-                                "into this folder; it was left as it was. Move it away, or "
-                                "export into another folder.")
-                     .arg(pathOf(fileName)));
+    if (taken.size() == 1)
+        printProblem(QStringLiteral("%1 is already there and was not written by an earlier export "
+                                    "into this folder; nothing was written. Move it away, or "
+                                    "export into another folder.")
+                         .arg(taken.constFirst()));
+    else
+        printProblem(QStringLiteral("%1 files this export writes are already in %2 and were not "
+                                    "written by an earlier export into it; nothing was written. "
+                                    "Move them away, or export into another folder.\n  %3")
+                         .arg(taken.size())
+                         .arg(m_settings.folder, taken.join(QStringLiteral("\n  "))));
     return false;
 }
 
 int RecordExport::stopped(int status)
 {
-    // Whatever was written is listed, so that `export --force` can clear it away later.
-    QStringList tablesWritten;
-    QStringList tablesMissing;
-    for (const QString& table : tableNames()) {
-        if (m_manifest.written().contains(table))
-            tablesWritten << table;
-        else
-            tablesMissing << table;
-    }
-    const qsizetype pictures = m_manifest.written().size() - tablesWritten.size();
-    QString summary = QStringLiteral("The export into %1 is incomplete: %2 pictures")
-                          .arg(m_settings.folder)
-                          .arg(pictures);
-    if (!tablesWritten.isEmpty())
-        summary += QStringLiteral(" and %1").arg(tablesWritten.join(QStringLiteral(", ")));
-    summary +=
-        QStringLiteral(" were written; %1 not.").arg(tablesMissing.join(QStringLiteral(", ")));
+    // Nothing of an export that does not complete is kept, so nothing is left for --force.
+    const qsizetype written = m_manifest.written().size();
+    m_manifest.removeWritten();
+    if (m_madeFolder)
+        QDir().rmdir(m_settings.folder); // only when empty
+    const QString interrupted =
+        m_watch.isInterrupted() ? QStringLiteral("interrupted; ") : QString();
     if (!m_manifest.written().isEmpty()) {
-        QString error;
-        if (m_manifest.write(error))
-            summary += QStringLiteral(" They are listed in %1; export --force into the same "
-                                      "folder removes them.")
-                           .arg(m_manifest.path());
-        else
-            summary += QLatin1Char('\n') + error;
+        QStringList left;
+        for (const QString& fileName : m_manifest.written())
+            left << pathOf(fileName);
+        printProblem(interrupted +
+                     QStringLiteral("the export into %1 stopped, and %2 of the files it wrote "
+                                    "could not be removed; remove them yourself:\n  %3")
+                         .arg(m_settings.folder)
+                         .arg(left.size())
+                         .arg(left.join(QStringLiteral("\n  "))));
+    } else if (written > 0) {
+        printProblem(interrupted +
+                     QStringLiteral("the export into %1 stopped; the %2 files it had written "
+                                    "were removed.")
+                         .arg(m_settings.folder)
+                         .arg(written));
+    } else if (m_watch.isInterrupted()) {
+        printProblem(interrupted +
+                     QStringLiteral("nothing was written into %1.").arg(m_settings.folder));
     }
-    printProblem(summary);
     return status;
 }
 

@@ -34,22 +34,27 @@ public:
 
     // Reads the catalogue and the records through the reader and writes the files, then the list
     // of them (ExportManifest). A folder that holds an earlier export is refused unless
-    // `force`; a file of ours that is already there but not listed is never replaced. Returns
-    // the exit status; what went wrong (and what was written before it) is on stderr, each file
-    // written is named on stdout.
+    // `force`. Every name is checked before the first file is written: a file already there that
+    // no export listed is never replaced, and the export stops with nothing written. An export
+    // that fails or is interrupted removes what it wrote. Returns the exit status; what went
+    // wrong is on stderr, the files written are named on stdout once all are in place.
     int run();
 
 private:
     // Draws the record (when its kind has a screen) and decodes its values.
     int exportRecord(ExportedRecord& record);
     int writeTables(const QList<ExportedRecord>& records);
+    // The names of every file this export writes for these records, the list of them aside.
+    QStringList fileNames(const QList<CatalogueEntry>& entries) const;
     // The tables' file names (records.csv and points.csv, or records.json).
     QStringList tableNames() const;
     // The same tables with their contents.
     QList<std::pair<QString, QByteArray>> tables(const QList<ExportedRecord>& records) const;
-    // False (and explained) when a file of that name is there already.
-    bool claimName(const QString& fileName);
-    // Says what an export that ends early has written, lists it, and passes the status on.
+    // False (and explained) when one of the names is taken by a file that is not among those
+    // of the earlier export that --force removes.
+    bool namesAreFree(const QStringList& fileNames);
+    // Removes what this export wrote (and the folder, when it made it), says so, and passes
+    // the status on.
     int stopped(int status);
     // The status for a page that did not arrive: an interruption, or the meter's fault.
     int readFailed(int slot);
@@ -61,6 +66,7 @@ private:
     Settings m_settings;
     RendererTable m_renderers = standardRenderers();
     ExportManifest m_manifest;
+    bool m_madeFolder = false;
 };
 
 } // namespace cablemeter::cli

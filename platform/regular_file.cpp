@@ -1,8 +1,9 @@
 #include "platform/regular_file.h"
 
+#include "platform/system_file.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -10,7 +11,6 @@
 #include <windows.h>
 #else
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,18 +56,6 @@ bool isReservedDeviceName(const QString& path)
 const QString kReservedName =
     QStringLiteral("Windows reserves this name for a device; nothing was read or written there");
 
-QString systemReason(DWORD code)
-{
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const QString reason =
-        text ? QString::fromWCharArray(text).trimmed() : QStringLiteral("error %1").arg(code);
-    LocalFree(text);
-    return reason;
-}
-
 // Opens the name with the given access; a handle that is not a file on a disk is closed and
 // refused.
 HANDLE openDiskFile(const QString& path, DWORD access, DWORD disposition, QString& reason)
@@ -77,7 +65,7 @@ HANDLE openDiskFile(const QString& path, DWORD access, DWORD disposition, QStrin
         CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        reason = systemReason(GetLastError());
+        reason = systemErrorText(GetLastError());
         return INVALID_HANDLE_VALUE;
     }
     BY_HANDLE_FILE_INFORMATION information{};
@@ -163,11 +151,6 @@ QString typeOf(mode_t mode)
     return QStringLiteral("a special file");
 }
 
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // What the name leads to, by stat() alone: nothing is opened. Empty when it is a regular file,
 // or (when `newNameAllowed`) nothing at all.
 std::optional<QString> refusalByType(const QByteArray& name, bool newNameAllowed)
@@ -180,7 +163,7 @@ std::optional<QString> refusalByType(const QByteArray& name, bool newNameAllowed
     }
     const int error = errno;
     if (error != ENOENT || !newNameAllowed)
-        return systemReason(error);
+        return systemErrorText(unsigned(error));
     // A link whose target is missing would create that target, wherever it points.
     struct stat linkStatus {};
     if (::lstat(name.constData(), &linkStatus) == 0 && S_ISLNK(linkStatus.st_mode))
@@ -202,7 +185,7 @@ bool openRegularFile(QFile& file, const QString& path, FileOpening opening, QStr
     const int flags = (writing ? O_RDWR | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     const int descriptor = ::open(name.constData(), flags, kNewFileMode);
     if (descriptor < 0) {
-        reason = systemReason(errno);
+        reason = systemErrorText(unsigned(errno));
         return false;
     }
     struct stat status {};
@@ -228,16 +211,5 @@ std::optional<QString> refusalToReplace(const QString& path)
 }
 
 #endif
-
-std::optional<QString> commitUnlessReplaced(QSaveFile& file)
-{
-    if (std::optional<QString> refusal = refusalToReplace(file.fileName())) {
-        file.cancelWriting();
-        return refusal;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
-}
 
 } // namespace cablemeter

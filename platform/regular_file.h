@@ -5,7 +5,6 @@
 #include <optional>
 
 class QFile;
-class QSaveFile;
 
 namespace cablemeter {
 
@@ -30,9 +29,5 @@ bool openRegularFile(QFile& file, const QString& path, FileOpening opening, QStr
 // regular file or to nothing yet; otherwise the reason (without the path). Asked before a
 // file is written under a temporary name and again just before it replaces `path`.
 std::optional<QString> refusalToReplace(const QString& path);
-
-// Puts a completely written QSaveFile in place of its name, unless something other than a file
-// took that name meanwhile (the file is then discarded). The reason (without the path) on failure.
-std::optional<QString> commitUnlessReplaced(QSaveFile& file);
 
 } // namespace cablemeter

@@ -1,10 +1,14 @@
 #include "platform/saved_file.h"
 
 #include "platform/regular_file.h"
+#include "platform/replacement_file.h"
+#include "platform/system_file.h"
 
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace cablemeter {
 
@@ -15,63 +19,88 @@ QString cannotWrite(const QString& path, const QString& reason)
     return QStringLiteral("Cannot write %1: %2").arg(path, reason);
 }
 
-// Puts the finished file in place, unless something other than a file took its name meanwhile.
-bool commitChecked(QSaveFile& file, const QString& path, QString& error)
+// For a folder that takes no new file: the existing file is written over where it is.
+std::optional<QString> overwriteInPlace(const QString& path, QByteArrayView bytes)
 {
-    if (const std::optional<QString> reason = commitUnlessReplaced(file)) {
+    SystemFile file;
+    QString reason;
+    // Nothing has changed until the room is reserved.
+    if (!file.openExisting(path, reason) || !file.reserve(bytes.size(), reason))
+        return reason;
+    if (file.write(bytes, reason) && file.truncate(bytes.size(), reason) && file.sync(reason) &&
+        file.close(reason))
+        return std::nullopt;
+    // Its earlier bytes are partly gone: an empty file says so, a mix of two would not.
+    QString ignored;
+    const bool emptied = file.isOpen() ? file.truncate(0, ignored) : QFile::resize(path, 0);
+    return reason + (emptied ? QStringLiteral("; the file there was partly overwritten, so it "
+                                              "was left empty")
+                             : QStringLiteral("; the file there was partly overwritten"));
+}
+
+} // namespace
+
+std::optional<QString> saveFailure(const QString& path, QByteArrayView bytes, ExistingFile existing)
+{
+    ReplacementFile file(path, existing == ExistingFile::Keep ? ReplacementFile::Existing::Keep
+                                                              : ReplacementFile::Existing::Replace);
+    QString reason;
+    if (!file.open(reason)) {
+        if (existing == ExistingFile::ReplaceOrOverwrite && file.folderTakesNoNewFile() &&
+            QFileInfo(path).isFile())
+            return overwriteInPlace(path, bytes);
+        return reason;
+    }
+    if (!file.write(bytes, reason) || !file.commit(reason))
+        return reason;
+    return std::nullopt;
+}
+
+bool encodePicture(const QImage& picture, const QString& format, QByteArray& encoded,
+                   QString& reason)
+{
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    // The format is named, not guessed from the extension.
+    QImageWriter writer(&buffer, format.toLatin1());
+    if (!writer.write(picture)) {
+        reason = writer.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool saveBytes(const QString& path, const QByteArray& bytes, QString& error, ExistingFile existing)
+{
+    if (const std::optional<QString> reason = saveFailure(path, bytes, existing)) {
         error = cannotWrite(path, *reason);
         return false;
     }
     return true;
 }
 
-} // namespace
+bool savePicture(const QString& path, const QImage& picture, const QString& format, QString& error,
+                 ExistingFile existing)
+{
+    // Refused before the picture is encoded.
+    if (const std::optional<QString> refusal = refusalToWrite(path)) {
+        error = *refusal;
+        return false;
+    }
+    QByteArray encoded;
+    QString reason;
+    if (!encodePicture(picture, format, encoded, reason)) {
+        error = cannotWrite(path, reason);
+        return false;
+    }
+    return saveBytes(path, encoded, error, existing);
+}
 
 std::optional<QString> refusalToWrite(const QString& path)
 {
     if (const std::optional<QString> refusal = refusalToReplace(path))
         return cannotWrite(path, *refusal);
     return std::nullopt;
-}
-
-bool saveBytes(const QString& path, const QByteArray& bytes, QString& error)
-{
-    if (const std::optional<QString> refusal = refusalToWrite(path)) {
-        error = *refusal;
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        error = cannotWrite(path, file.errorString());
-        return false;
-    }
-    return commitChecked(file, path, error);
-}
-
-bool savePicture(const QString& path, const QImage& picture, const QString& format, QString& error)
-{
-    if (const std::optional<QString> refusal = refusalToWrite(path)) {
-        error = *refusal;
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = cannotWrite(path, file.errorString());
-        return false;
-    }
-    // The format is named, not guessed from the extension.
-    QImageWriter writer(&file, format.toLatin1());
-    if (!writer.write(picture)) {
-        file.cancelWriting();
-        error = cannotWrite(path, writer.errorString());
-        return false;
-    }
-    return commitChecked(file, path, error);
-}
-
-bool commitSavedFile(QSaveFile& file, QString& error)
-{
-    return commitChecked(file, file.fileName(), error);
 }
 
 } // namespace cablemeter

@@ -1,11 +1,14 @@
 // The catalogue file and saved pictures on disks that fail as real ones do: a full disk and a
 // read-only one, made as small tmpfs mounts, and a folder the user may not write (a step run
-// as another user). Needs root (as CI runs); skipped elsewhere.
+// as another user, where the write-failure shim stands in for a full disk). Needs root (as CI
+// runs); skipped elsewhere.
 #include "app/cable_meter_app.h"
 #include "app/main_window.h"
 #include "app/save_picture.h"
 #include "sim/demo_image.h"
 #include "sim/meter_simulator.h"
+#include "support/full_disk.h"
+#include "support/small_disk.h"
 #include "support/test_port_map.h"
 
 #include <QDir>
@@ -19,19 +22,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 using namespace cablemeter;
 using cablemeter::sim::MeterSimulator;
 using cablemeter::sim::Pacing;
+using cablemeter::testing::FullDisk;
+using cablemeter::testing::SmallDisk;
 
 namespace {
 
 // Too small for a fresh 8193-byte catalogue file once a filler has taken what it can.
 constexpr char kTinyDiskSize[] = "size=12k";
-
-bool run(const QString& program, const QStringList& arguments)
-{
-    return QProcess::execute(program, arguments) == 0;
-}
 
 QByteArray readFile(const QString& path)
 {
@@ -39,16 +42,20 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Writes zeros until the disk is full.
-void fillDisk(const QString& folder)
+void writeFile(const QString& path, const QByteArray& bytes)
 {
-    QFile filler(folder + QStringLiteral("/filler"));
-    if (!filler.open(QIODevice::WriteOnly))
-        return;
-    const QByteArray block(1024, '\0');
-    while (filler.write(block) == block.size() && filler.flush()) {
-    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
 }
+
+QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                  QDir::System);
+}
+
+const QString kNoSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
 
 QImage drawnScreen()
 {
@@ -66,6 +73,7 @@ class FullAndReadOnlyDisksTest : public QObject {
 
     QTemporaryDir scratch;
     QString mountPoint;
+    SmallDisk disk;
     QString startFolder = QDir::currentPath();
     std::unique_ptr<MeterSimulator> meter;
     std::unique_ptr<CableMeterApp> program;
@@ -73,19 +81,10 @@ class FullAndReadOnlyDisksTest : public QObject {
 
     void mountTmpfs(const QString& options)
     {
-        if (geteuid() != 0)
-            QSKIP("mounting a small tmpfs needs root");
         mountPoint = scratch.filePath(QStringLiteral("disk"));
-        QVERIFY(QDir().mkpath(mountPoint));
-        if (!run(QStringLiteral("mount"),
-                 {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), options,
-                  QStringLiteral("tmpfs"), mountPoint}))
-            QSKIP("this machine does not allow mounting a tmpfs");
-    }
-    void remountReadOnly()
-    {
-        QVERIFY(run(QStringLiteral("mount"),
-                    {QStringLiteral("-o"), QStringLiteral("remount,ro"), mountPoint}));
+        QString why;
+        if (!disk.mount(mountPoint, options, why))
+            QSKIP(qPrintable(why));
     }
 
     void startProgram()
@@ -108,18 +107,30 @@ private slots:
         program.reset();
         meter.reset();
         QDir::setCurrent(startFolder);
-        if (!mountPoint.isEmpty())
-            run(QStringLiteral("umount"), {mountPoint});
-        mountPoint.clear();
+        disk.unmount();
         reported.clear();
     }
 
-    void catalogueOnAFullDiskIsReportedAndNothingListed()
+    void catalogueOnAFullDiskLeavesTheEarlierFile_data()
     {
+        QTest::addColumn<bool>("earlierRead"); // a good Read while the disk had room
+        QTest::newRow("no earlier file") << false;
+        QTest::newRow("an earlier file") << true;
+    }
+
+    void catalogueOnAFullDiskLeavesTheEarlierFile()
+    {
+        QFETCH(bool, earlierRead);
         mountTmpfs(QString::fromLatin1(kTinyDiskSize));
-        fillDisk(mountPoint);
         QVERIFY(QDir::setCurrent(mountPoint));
         startProgram();
+        if (earlierRead)
+            pressRead();
+        QVERIFY(reported.isEmpty());
+        const QByteArray fileBefore = readFile(QStringLiteral("MeterDat.dat"));
+        const int linesBefore = program->window().listCount();
+        disk.fill();
+        const QStringList entriesBefore = entriesOf(mountPoint);
 
         pressRead();
 
@@ -127,9 +138,36 @@ private slots:
         // The whole path: the user may not know which folder the program was started in.
         QVERIFY2(reported[0].contains(mountPoint + QStringLiteral("/MeterDat.dat")),
                  qPrintable(reported[0]));
-        QVERIFY2(reported[0].contains(QStringLiteral("No space left on device")),
-                 qPrintable(reported[0]));
-        QCOMPARE(program->window().listCount(), 0);
+        QVERIFY2(reported[0].contains(kNoSpace), qPrintable(reported[0]));
+        QCOMPARE(QFile::exists(QStringLiteral("MeterDat.dat")), earlierRead);
+        QCOMPARE(readFile(QStringLiteral("MeterDat.dat")), fileBefore);
+        QCOMPARE(entriesOf(mountPoint), entriesBefore);
+        QCOMPARE(program->window().listCount(), linesBefore);
+    }
+
+    void savedPictureOnAFullDiskLeavesTheEarlierOne_data()
+    {
+        QTest::addColumn<QByteArray>("earlier"); // empty: a new name
+        QTest::newRow("new name") << QByteArray();
+        QTest::newRow("an earlier picture") << QByteArray("an earlier picture");
+    }
+
+    void savedPictureOnAFullDiskLeavesTheEarlierOne()
+    {
+        QFETCH(QByteArray, earlier);
+        mountTmpfs(QString::fromLatin1(kTinyDiskSize));
+        const QString path = mountPoint + QStringLiteral("/picture.bmp");
+        if (!earlier.isEmpty())
+            writeFile(path, earlier);
+        disk.fill();
+        const QStringList entriesBefore = entriesOf(mountPoint);
+
+        const std::optional<QString> reason = writeBitmap(drawnScreen(), path);
+
+        QVERIFY(reason);
+        QVERIFY2(reason->contains(kNoSpace), qPrintable(*reason));
+        QCOMPARE(readFile(path), earlier);
+        QCOMPARE(entriesOf(mountPoint), entriesBefore);
     }
 
     void catalogueInAReadOnlyFolderKeepsTheOldFileAndList()
@@ -143,7 +181,7 @@ private slots:
         QCOMPARE(fileBefore.size(), 8193);
         const int linesBefore = program->window().listCount();
 
-        remountReadOnly();
+        QVERIFY(disk.remountReadOnly());
         pressRead();
 
         QCOMPARE(reported.size(), 1);
@@ -154,7 +192,9 @@ private slots:
     }
 
     // A user who may write a file but not its folder (run as "nobody" through setpriv): the
-    // picture replaces the file in place; a new name or a FIFO there is refused.
+    // picture replaces the file in place; a new name or a FIFO there is refused. On a full disk
+    // the file stays as it was when its room cannot be reserved, and is left empty, not half
+    // overwritten, when a write fails after that.
     void savedPictureReplacesAWritableFileInAFolderThatMayNotChange()
     {
         if (geteuid() != 0)
@@ -162,17 +202,18 @@ private slots:
         const QString folder = scratch.filePath(QStringLiteral("not-ours"));
         QVERIFY(QDir().mkpath(folder));
         const QString earlier = folder + QStringLiteral("/earlier.bmp");
+        const QString unreserved = folder + QStringLiteral("/unreserved.bmp");
+        const QString cutShort = folder + QStringLiteral("/cut-short.bmp");
         const QString fifo = folder + QStringLiteral("/fifo.bmp");
-        QFile file(earlier);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("an earlier picture");
-        file.close();
+        for (const QString& path : {earlier, unreserved, cutShort})
+            writeFile(path, "an earlier picture");
         constexpr QFile::Permissions kEveryoneMayWrite =
             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther;
         constexpr QFile::Permissions kOthersMayLook = QFile::ReadOwner | QFile::WriteOwner |
                                                       QFile::ExeOwner | QFile::ReadOther |
                                                       QFile::ExeOther;
-        QVERIFY(QFile::setPermissions(earlier, kEveryoneMayWrite));
+        for (const QString& path : {earlier, unreserved, cutShort})
+            QVERIFY(QFile::setPermissions(path, kEveryoneMayWrite));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
         QVERIFY(QFile::setPermissions(scratch.path(), kOthersMayLook));
         QVERIFY(QFile::setPermissions(folder, kOthersMayLook));
@@ -192,10 +233,13 @@ private slots:
                  step.readAllStandardOutput().constData());
 
         QCOMPARE(QImage(earlier, "BMP").convertToFormat(QImage::Format_RGB32), drawnScreen());
-        QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                     QDir::Hidden | QDir::System);
+        QCOMPARE(readFile(unreserved), QByteArray("an earlier picture"));
+        QCOMPARE(readFile(cutShort), QByteArray());
+        QStringList entries = entriesOf(folder);
         entries.sort();
-        QCOMPARE(entries, (QStringList{QStringLiteral("earlier.bmp"), QStringLiteral("fifo.bmp")}));
+        QCOMPARE(entries,
+                 (QStringList{QStringLiteral("cut-short.bmp"), QStringLiteral("earlier.bmp"),
+                              QStringLiteral("fifo.bmp"), QStringLiteral("unreserved.bmp")}));
         struct stat status {};
         QVERIFY(::stat(QFile::encodeName(fifo).constData(), &status) == 0 &&
                 S_ISFIFO(status.st_mode));
@@ -213,6 +257,23 @@ private slots:
             writeBitmap(drawnScreen(), folder + QStringLiteral("/fifo.bmp"));
         QVERIFY(refusal);
         QVERIFY2(refusal->contains(QStringLiteral("FIFO")), qPrintable(*refusal));
+
+        if (!FullDisk::isPreloaded())
+            QFAIL("needs the write-failure shim preloaded (as CTest runs it)");
+        std::optional<QString> reason;
+        {
+            const FullDisk::InThisProcess fullDisk(FullDisk(folder, "fallocate"));
+            reason = writeBitmap(drawnScreen(), folder + QStringLiteral("/unreserved.bmp"));
+        }
+        QVERIFY(reason);
+        QVERIFY2(reason->contains(kNoSpace), qPrintable(*reason));
+        {
+            const FullDisk::InThisProcess fullDisk(FullDisk(folder, "write", 1000));
+            reason = writeBitmap(drawnScreen(), folder + QStringLiteral("/cut-short.bmp"));
+        }
+        QVERIFY(reason);
+        QVERIFY2(reason->contains(kNoSpace) && reason->contains(QStringLiteral("left empty")),
+                 qPrintable(*reason));
     }
 };
 

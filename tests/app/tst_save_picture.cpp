@@ -2,6 +2,7 @@
 #include "platform/file_dialog.h"
 #include "platform/qt_file_dialog.h"
 #include "platform/window_controls.h"
+#include "support/full_disk.h"
 #include "support/special_files.h"
 
 #include <QApplication>
@@ -13,6 +14,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
 
 using namespace cablemeter;
 using namespace cablemeter::testing;
@@ -212,15 +217,32 @@ void TestSavePicture::cancelWritesNothing()
 void TestSavePicture::failedWriteIsReported_data()
 {
     QTest::addColumn<QString>("relativePath");
-    QTest::addColumn<QString>("special"); // made at relativePath; empty: nothing made
-    QTest::addColumn<QString>("reason");  // empty: the system's own
-    QTest::newRow("missing folder") << "no such folder/20261206062705" << QString() << QString();
-    QTest::newRow("name of a folder") << "pictures" << QString() << "a folder";
+    QTest::addColumn<QString>("special");        // made at relativePath; empty: nothing made
+    QTest::addColumn<QString>("reason");         // empty: the system's own
+    QTest::addColumn<QByteArray>("earlier");     // a file already at relativePath; empty: none
+    QTest::addColumn<QByteArray>("failingCall"); // a full disk (FullDisk); empty: none
+    QTest::addColumn<int>("bytesLeft");
+    const QByteArray none;
+    QTest::newRow("missing folder")
+        << "no such folder/20261206062705" << QString() << QString() << none << none << 0;
+    QTest::newRow("name of a folder") << "pictures" << QString() << "a folder" << none << none << 0;
     // Not files: refused before anything is opened, and left as they are.
     for (const QString& kind : specialFileKinds()) {
         if (kind != QLatin1String("folder"))
-            QTest::newRow(qPrintable(kind)) << "special" << kind << specialFileReason(kind);
+            QTest::newRow(qPrintable(kind))
+                << "special" << kind << specialFileReason(kind) << none << none << 0;
     }
+    // A full disk: the system's reason, and an earlier picture stays as it was.
+    const QString noSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
+    const QByteArray earlier = "the picture saved earlier";
+    QTest::newRow("full disk, new name")
+        << "20261206062705" << QString() << noSpace << none << QByteArray("write") << 0;
+    QTest::newRow("disk full part-way, an earlier picture")
+        << "keep.bmp" << QString() << noSpace << earlier << QByteArray("write") << 4096;
+    QTest::newRow("full when synced, an earlier picture")
+        << "keep.bmp" << QString() << noSpace << earlier << QByteArray("fsync") << 0;
+    QTest::newRow("full when closed, new name")
+        << "20261206062705" << QString() << noSpace << none << QByteArray("close") << 0;
 }
 
 void TestSavePicture::failedWriteIsReported()
@@ -228,12 +250,22 @@ void TestSavePicture::failedWriteIsReported()
     QFETCH(QString, relativePath);
     QFETCH(QString, special);
     QFETCH(QString, reason);
+    QFETCH(QByteArray, earlier);
+    QFETCH(QByteArray, failingCall);
+    QFETCH(int, bytesLeft);
+    if (!failingCall.isEmpty() && !FullDisk::isPreloaded())
+        QSKIP("needs the write-failure shim preloaded (as CTest runs it)");
     QTemporaryDir folder;
     QVERIFY(QDir(folder.path()).mkdir("pictures"));
     const QString path = folder.filePath(relativePath);
     QString why;
     if (!special.isEmpty() && !makeSpecialFile(special, path, why))
         QSKIP(qPrintable(why));
+    if (!earlier.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(earlier), earlier.size());
+    }
     const auto entries = [&folder] {
         return QDir(folder.path())
             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
@@ -244,7 +276,13 @@ void TestSavePicture::failedWriteIsReported()
     ErrorRecorder controls;
     PictureSaver saver(dialog, controls);
 
-    QCOMPARE(saver.save(drawnScreen()), std::nullopt);
+    {
+        const FullDisk disk(folder.path(), failingCall, bytesLeft);
+        std::optional<FullDisk::InThisProcess> fullDisk;
+        if (!failingCall.isEmpty())
+            fullDisk.emplace(disk);
+        QCOMPARE(saver.save(drawnScreen()), std::nullopt);
+    }
     QCOMPARE(controls.errors.size(), 1);
     QCOMPARE(controls.errors[0][0], QStringLiteral("Save As"));
     const QString message = controls.errors[0][1];
@@ -258,6 +296,8 @@ void TestSavePicture::failedWriteIsReported()
     QVERIFY(QDir(folder.filePath("pictures")).entryList(QDir::Files | QDir::Hidden).isEmpty());
     if (!special.isEmpty())
         QVERIFY(isStillSpecial(special, path));
+    if (!earlier.isEmpty())
+        QCOMPARE(contentsOf(path), earlier);
 }
 
 void TestSavePicture::failedWriteKeepsTheExistingFile()

@@ -3,15 +3,19 @@
 #include "recording_picture.h"
 #include "support/fake_page_reader.h"
 #include "support/fake_window_controls.h"
+#include "support/full_disk.h"
 #include "support/special_files.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
 #include <cstring>
+
+#include <unistd.h>
 
 using namespace cablemeter;
 using namespace cablemeter::testing;
@@ -84,6 +88,10 @@ private slots:
 
     void unwritableFileIsReportedAndNothingListed_data();
     void unwritableFileIsReportedAndNothingListed();
+
+    void fullDiskLeavesTheEarlierFile_data();
+    void fullDiskLeavesTheEarlierFile();
+    void linkAndPermissionsOfTheEarlierFileStay();
 
     void unreadableFileIsReportedAndListKept_data();
     void unreadableFileIsReportedAndListKept();
@@ -228,15 +236,16 @@ void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed_data()
     QTest::addColumn<QString>("relativePath");
     QTest::addColumn<QString>("special"); // made at relativePath; empty: nothing made
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("pagesAsked"); // before the failure is found
     // Runs as root too, where permission bits stop nothing; these paths fail for everyone.
     QTest::newRow("parent is a file") << QStringLiteral("plain-file/MeterDat.dat") << QString()
-                                      << QString::fromLocal8Bit(std::strerror(ENOTDIR));
+                                      << QString::fromLocal8Bit(std::strerror(ENOTDIR)) << 0;
     QTest::newRow("missing folder") << QStringLiteral("no-such-folder/MeterDat.dat") << QString()
-                                    << QString::fromLocal8Bit(std::strerror(ENOENT));
-    // Not files: refused before anything is opened, and left as they are.
+                                    << QString::fromLocal8Bit(std::strerror(ENOENT)) << kSlotCount;
+    // Not files: refused before the meter is asked for anything, and left as they are.
     for (const QString& kind : specialFileKinds())
         QTest::newRow(qPrintable(kind))
-            << QStringLiteral("MeterDat.dat") << kind << specialFileReason(kind);
+            << QStringLiteral("MeterDat.dat") << kind << specialFileReason(kind) << 0;
 }
 
 void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed()
@@ -244,6 +253,7 @@ void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed()
     QFETCH(QString, relativePath);
     QFETCH(QString, special);
     QFETCH(QString, reason);
+    QFETCH(int, pagesAsked);
     writeFile(m_dir.filePath(QStringLiteral("plain-file")), QByteArrayLiteral("x"));
     const QString path = m_dir.filePath(relativePath);
     QString why;
@@ -259,7 +269,7 @@ void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed()
 
     catalogue.Command7_Click();
 
-    QCOMPARE(reader.requestedPages().size(), kSlotCount);
+    QCOMPARE(reader.requestedPages().size(), pagesAsked);
     QCOMPARE(controls.errors.size(), 1);
     const QString message = controls.errors.first().message;
     QVERIFY2(message.contains(path), qPrintable(message));
@@ -270,6 +280,91 @@ void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed()
     QCOMPARE(controls.statusText(), QStringLiteral("Read failed"));
     if (!special.isEmpty())
         QVERIFY(isStillSpecial(special, path));
+}
+
+void CatalogueDownloadTest::fullDiskLeavesTheEarlierFile_data()
+{
+    QTest::addColumn<int>("earlierSize"); // 0: no earlier file
+    QTest::addColumn<QByteArray>("failingCall");
+    QTest::addColumn<int>("bytesLeft");
+    QTest::newRow("no room, no earlier file") << 0 << QByteArray("write") << 0;
+    QTest::newRow("room for half, an earlier file")
+        << kFreshFileSize << QByteArray("write") << 4096;
+    QTest::newRow("room for the catalogue but not the longer file's tail")
+        << kLongFileSize << QByteArray("write") << kFreshFileSize;
+    QTest::newRow("full when synced, no earlier file") << 0 << QByteArray("fsync") << 0;
+    QTest::newRow("full when synced, an earlier file")
+        << kFreshFileSize << QByteArray("fsync") << 0;
+    QTest::newRow("full when closed, an earlier file") << kLongFileSize << QByteArray("close") << 0;
+}
+
+void CatalogueDownloadTest::fullDiskLeavesTheEarlierFile()
+{
+    QFETCH(int, earlierSize);
+    QFETCH(QByteArray, failingCall);
+    QFETCH(int, bytesLeft);
+    if (!FullDisk::isPreloaded())
+        QSKIP("needs the write-failure shim preloaded (as CTest runs it)");
+    const QByteArray earlier(earlierSize, char(0x5A));
+    if (earlierSize > 0)
+        writeFile(m_path, earlier);
+    const QStringList entriesBefore = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+    FakePageReader reader(patternedFlash(3));
+    FakeWindowControls controls;
+    controls.lines = QStringList{QStringLiteral("an earlier record")};
+    RecordingPicture picture;
+    RecordCatalogue catalogue(controls, reader, picture, m_path, m_dir.path());
+
+    {
+        const FullDisk::InThisProcess fullDisk(FullDisk(m_dir.path(), failingCall, bytesLeft));
+        catalogue.Command7_Click();
+    }
+
+    QCOMPARE(controls.errors.size(), 1);
+    const QString message = controls.errors.first().message;
+    QVERIFY2(message.contains(m_path), qPrintable(message));
+    QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(message));
+    QCOMPARE(QFile::exists(m_path), earlierSize > 0);
+    QCOMPARE(fileBytes(m_path), earlier);
+    // Nothing half-written is left beside it either.
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden), entriesBefore);
+    QCOMPARE(controls.lines, QStringList{QStringLiteral("an earlier record")});
+    QCOMPARE(controls.statusText(), QStringLiteral("Read failed"));
+}
+
+// A catalogue file that is a link to a file elsewhere, with permissions of its own (and, when
+// the test runs as root, another owner): the target gets the new catalogue and keeps them; the
+// link stays a link.
+void CatalogueDownloadTest::linkAndPermissionsOfTheEarlierFileStay()
+{
+    constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    constexpr uid_t kNobody = 65534;
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("catalogue.dat"));
+    writeFile(target, QByteArray(kLongFileSize, char(0x77)));
+    QVERIFY(QFile::setPermissions(target, kOwnerOnly));
+    const uid_t owner = geteuid() == 0 ? kNobody : geteuid();
+    QCOMPARE(::chown(QFile::encodeName(target).constData(), owner, gid_t(-1)), 0);
+    QVERIFY(QFile::link(target, m_path));
+    const QByteArray flash = patternedFlash(11);
+    FakePageReader reader(flash);
+    FakeWindowControls controls;
+    RecordingPicture picture;
+    RecordCatalogue catalogue(controls, reader, picture, m_path, m_dir.path());
+
+    catalogue.Command7_Click();
+
+    QVERIFY(controls.errors.isEmpty());
+    QCOMPARE(QFileInfo(m_path).symLinkTarget(), target);
+    const QByteArray file = fileBytes(target);
+    QCOMPARE(file.size(), kLongFileSize);
+    QCOMPARE(file.first(kPageSize - 2),
+             flash.mid(qsizetype(headerPage(0)) * kPageSize, kPageSize - 2));
+    QCOMPARE(file.sliced(kFreshFileSize), QByteArray(kLongFileSize - kFreshFileSize, char(0x77)));
+    QCOMPARE(QFile::permissions(target) & ~(QFile::ReadUser | QFile::WriteUser), kOwnerOnly);
+    QCOMPARE(QFileInfo(target).ownerId(), uint(owner));
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("catalogue.dat")});
 }
 
 void CatalogueDownloadTest::unreadableFileIsReportedAndListKept_data()

@@ -26,11 +26,13 @@ void startCli(QProcess& process, const QStringList& arguments)
 }
 
 CliRun runCli(const QStringList& arguments, const QString& workingDirectory,
-              const QProcessEnvironment& extraEnvironment)
+              const QProcessEnvironment& extraEnvironment, const QStringList& unset)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(extraEnvironment);
+    for (const QString& name : unset)
+        environment.remove(name);
     process.setProcessEnvironment(environment);
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);

@@ -25,9 +25,9 @@ struct CliRun {
 QString cliPath();
 
 // Runs the program with these arguments in `workingDirectory` (the test's folder when empty),
-// with the environment of the test plus `extraEnvironment`.
+// with the environment of the test plus `extraEnvironment`, less the variables `unset`.
 CliRun runCli(const QStringList& arguments, const QString& workingDirectory = {},
-              const QProcessEnvironment& extraEnvironment = {});
+              const QProcessEnvironment& extraEnvironment = {}, const QStringList& unset = {});
 
 // Starts the program without waiting for it.
 void startCli(QProcess& process, const QStringList& arguments);

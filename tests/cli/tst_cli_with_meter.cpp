@@ -11,6 +11,8 @@
 #include "sim/meter_simulator.h"
 #include "support/fake_page_reader.h"
 #include "support/fake_window_controls.h"
+#include "support/full_disk.h"
+#include "support/small_disk.h"
 #include "support/special_files.h"
 
 #include <QDir>
@@ -23,7 +25,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <tuple>
 
@@ -47,6 +51,9 @@ constexpr int kExitPortNotOpened = 3;
 constexpr int kExitFileFailed = 4;
 constexpr int kExitEarlierExport = 5;
 const QString kManifest = QStringLiteral("cablemeter-export.txt");
+const QString kWriteFailureShim = QStringLiteral(CABLEMETER_WRITE_FAILURE_SHIM);
+const QString kNoSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
+constexpr int kAllButTheList = -1;
 
 // The kinds of the demo meter, and which of them the window draws.
 enum Kind { kLevel = 3, kFreq, kDigi, kSpect, kScan, kTilt, kVolt, kCN, kVA };
@@ -362,20 +369,24 @@ private slots:
     void exportFromTheServedDumpDrawsAsTheWindow();
     void exportFromTheDumpFileDrawsAsTheWindow();
     void catalogueWritesTheWindowsFileAndLines();
-    void interruptedDumpLeavesNoFile_data();
-    void interruptedDumpLeavesNoFile();
+    void interruptedRunLeavesNoFile_data();
+    void interruptedRunLeavesNoFile();
     void silentMeterIsNamedWithPageAndDevice();
     void catalogueFromAGlitchingMeter_data();
     void catalogueFromAGlitchingMeter();
     void missingDeviceGetsAdvice();
     void commandLineMistakes_data();
     void commandLineMistakes();
+    void qtSaysNothingOfItsStartUpButItsProblems();
     void namesThatAreNotFilesAreRefused_data();
     void namesThatAreNotFilesAreRefused();
     void listLinesKeepTheirWidthWhateverTheNames();
     void tablesAreSafeForSpreadsheetsAndHonestAboutUnits();
     void secondExportNeedsForceAndRemovesOnlyItsOwnFiles();
-    void exportThatStopsSaysWhatItWrote();
+    void exportChecksEveryNameBeforeItWrites_data();
+    void exportChecksEveryNameBeforeItWrites();
+    void fullDiskLeavesNothingHalfWritten_data();
+    void fullDiskLeavesNothingHalfWritten();
     void portsShowTheWindowsMapping();
 
 private:
@@ -512,27 +523,37 @@ void CliWithMeterTest::catalogueWritesTheWindowsFileAndLines()
              qPrintable(run.standardError));
 }
 
-void CliWithMeterTest::interruptedDumpLeavesNoFile_data()
+void CliWithMeterTest::interruptedRunLeavesNoFile_data()
 {
+    QTest::addColumn<QString>("command");
     QTest::addColumn<int>("signalNumber");
-    QTest::newRow("Ctrl-C") << SIGINT;
-    QTest::newRow("terminated") << SIGTERM;
+    QTest::newRow("dump, Ctrl-C") << "dump" << SIGINT;
+    QTest::newRow("dump, terminated") << "dump" << SIGTERM;
+    QTest::newRow("export, Ctrl-C") << "export" << SIGINT;
 }
 
-void CliWithMeterTest::interruptedDumpLeavesNoFile()
+void CliWithMeterTest::interruptedRunLeavesNoFile()
 {
+    QFETCH(QString, command);
     QFETCH(int, signalNumber);
     constexpr int kPagesBeforeInterrupt = 5;
     const auto meter = startedMeter(m_demoImage, Pacing::Uart);
-    const QString out = folder(QStringLiteral("interrupted-%1").arg(signalNumber));
+    const QString out = folder(QStringLiteral("interrupted-") + QTest::currentDataTag());
+    const QString exportFolder = out + QStringLiteral("/export");
 
     QProcess cli;
-    startCli(cli, {QStringLiteral("dump"), QStringLiteral("--port"), meter->devicePath(),
-                   QStringLiteral("--out"), out + QStringLiteral("/meter.bin")});
+    if (command == QLatin1String("dump"))
+        startCli(cli, {command, QStringLiteral("--port"), meter->devicePath(),
+                       QStringLiteral("--out"), out + QStringLiteral("/meter.bin")});
+    else
+        startCli(cli, {command, QStringLiteral("--port"), meter->devicePath(),
+                       QStringLiteral("--dir"), exportFolder});
     QVERIFY(cli.waitForStarted());
     QVERIFY(meter->waitForHandledPageRequests(kPagesBeforeInterrupt, 20s));
-    // Mid-dump the file is not there yet.
+    // Mid-dump the file is not there yet; mid-export the first pictures are.
     QVERIFY(!QFile::exists(out + QStringLiteral("/meter.bin")));
+    if (command == QLatin1String("export"))
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(exportFolder).entryList(QDir::Files).isEmpty(), 60000);
 
     ::kill(pid_t(cli.processId()), signalNumber);
     QVERIFY(cli.waitForFinished(20000));
@@ -540,8 +561,11 @@ void CliWithMeterTest::interruptedDumpLeavesNoFile()
     QCOMPARE(cli.exitCode(), 128 + signalNumber);
     QVERIFY(
         QString::fromLocal8Bit(cli.readAllStandardError()).contains(QStringLiteral("interrupted")));
-    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
-    QVERIFY(meter->requestedPages().size() < 32);
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
+    QVERIFY(cli.readAllStandardOutput().isEmpty());
+    if (command == QLatin1String("dump"))
+        QVERIFY(meter->requestedPages().size() < kSlotCount);
 }
 
 void CliWithMeterTest::silentMeterIsNamedWithPageAndDevice()
@@ -762,14 +786,32 @@ void CliWithMeterTest::commandLineMistakes()
     QFETCH(QString, said);
     QFETCH(QString, notSaid);
     const QString work = folder(QStringLiteral("mistakes"));
-    const CliRun run = runCli(arguments, work);
+    // As from cron or an ssh login, where Qt's start-up has no runtime folder to look in.
+    const CliRun run = runCli(arguments, work, {}, {QStringLiteral("XDG_RUNTIME_DIR")});
     const QString output = QString::fromUtf8(run.standardOutput) + run.standardError;
     QVERIFY2(run.exitedWith(exitCode), qPrintable(output));
     QVERIFY2(output.contains(said), qPrintable(output));
     if (!notSaid.isEmpty())
         QVERIFY2(!output.contains(notSaid), qPrintable(output));
+    QVERIFY2(!output.contains(QStringLiteral("XDG_RUNTIME_DIR")), qPrintable(output));
     QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
+}
+
+// Without a runtime folder Qt's start-up says nothing; what Qt says of a real problem still shows.
+void CliWithMeterTest::qtSaysNothingOfItsStartUpButItsProblems()
+{
+    const QStringList noRuntimeFolder = {QStringLiteral("XDG_RUNTIME_DIR")};
+    const CliRun quiet = runCli({QStringLiteral("ports")}, {}, {}, noRuntimeFolder);
+    QVERIFY2(quiet.exitedWith(0), qPrintable(quiet.standardError));
+    QCOMPARE(quiet.standardError, QString());
+
+    QProcessEnvironment noPlatform;
+    noPlatform.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+    const CliRun broken = runCli({QStringLiteral("ports")}, {}, noPlatform, noRuntimeFolder);
+    QVERIFY(!broken.exitedWith(0));
+    QVERIFY2(broken.standardError.contains(QStringLiteral("no-such-platform")),
+             qPrintable(broken.standardError));
 }
 
 void CliWithMeterTest::namesThatAreNotFilesAreRefused_data()
@@ -950,28 +992,143 @@ void CliWithMeterTest::secondExportNeedsForceAndRemovesOnlyItsOwnFiles()
     QCOMPARE(manifestNames(out), now);
 }
 
-void CliWithMeterTest::exportThatStopsSaysWhatItWrote()
+// A file of the user's under a name the export would write: found before anything is written,
+// kept, and nothing of the export (nor of an earlier one --force would remove) is touched.
+void CliWithMeterTest::exportChecksEveryNameBeforeItWrites_data()
 {
-    const QString out = folder(QStringLiteral("stops"));
-    // A file of the user's under the name of a table: kept, and the export stops there.
-    const QString usersFile = QDir(out).filePath(QStringLiteral("points.csv"));
-    QFile file(usersFile);
+    QTest::addColumn<QString>("usersFile"); // "picture": the name of the export's first picture
+    QTest::addColumn<bool>("overAnEarlierExport"); // one made with --json, then --force
+    QTest::newRow("the user's records.csv") << "records.csv" << false;
+    QTest::newRow("the user's file under a picture's name") << "picture" << false;
+    QTest::newRow("the user's points.csv beside an earlier export, with --force")
+        << "points.csv" << true;
+}
+
+void CliWithMeterTest::exportChecksEveryNameBeforeItWrites()
+{
+    QFETCH(QString, usersFile);
+    QFETCH(bool, overAnEarlierExport);
+    const QString out = folder(QStringLiteral("clash-") + QTest::currentDataTag());
+    QStringList arguments = {QStringLiteral("export"), QStringLiteral("--image"), m_dumpPath,
+                             QStringLiteral("--dir"), out};
+    if (usersFile == QLatin1String("picture")) {
+        const QString sample = folder(QStringLiteral("clash-sample"));
+        const CliRun run = runCli(arguments.mid(0, 4) + QStringList{sample});
+        QVERIFY2(run.exitedWith(0), qPrintable(run.standardError));
+        usersFile = QDir(sample).entryList({QStringLiteral("*.png")}, QDir::Files).constFirst();
+    }
+    if (overAnEarlierExport) {
+        const CliRun earlier = runCli(arguments + QStringList{QStringLiteral("--json")});
+        QVERIFY2(earlier.exitedWith(0), qPrintable(earlier.standardError));
+        arguments << QStringLiteral("--force");
+    }
+    const QString usersPath = QDir(out).filePath(usersFile);
+    QFile file(usersPath);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("the user's");
     file.close();
-    const CliRun run = runCli({QStringLiteral("export"), QStringLiteral("--image"), m_dumpPath,
-                               QStringLiteral("--dir"), out});
+    const QStringList before = folderEntries(out);
+
+    const CliRun run = runCli(arguments);
+
     QVERIFY2(run.exitedWith(kExitFileFailed), qPrintable(run.standardError));
-    QVERIFY2(run.standardError.contains(
-                 QStringLiteral("%1 pictures and records.csv were written; points.csv not")
-                     .arg(kGoldenPictures)),
+    QVERIFY2(run.standardError.contains(usersPath), qPrintable(run.standardError));
+    QVERIFY2(run.standardError.contains(QStringLiteral("nothing was written")),
              qPrintable(run.standardError));
-    QCOMPARE(fileBytes(usersFile), QByteArray("the user's"));
-    QStringList written = folderEntries(out);
-    written.removeAll(kManifest);
-    written.removeAll(QStringLiteral("points.csv"));
-    QCOMPARE(manifestNames(out), written);
-    QCOMPARE(written.size(), kGoldenPictures + 1);
+    QCOMPARE(fileBytes(usersPath), QByteArray("the user's"));
+    QCOMPARE(folderEntries(out), before);
+    QVERIFY(run.standardOutput.isEmpty());
+}
+
+// A disk that fills during a run, really (a small tmpfs, as root) or as the write-failure shim
+// makes it look (a write cut short, or a sync or close that fails late, as a network share
+// does): exit status 4 with the system's reason, and nothing half-written left behind.
+void CliWithMeterTest::fullDiskLeavesNothingHalfWritten_data()
+{
+    QTest::addColumn<QStringList>("command");    // the port, folder or file follow
+    QTest::addColumn<QByteArray>("failingCall"); // "tmpfs": a real disk too small
+    QTest::addColumn<int>("bytesLeft");          // kAllButTheList: room for all but half the list
+    QTest::addColumn<bool>("earlierCatalogue");
+    const QStringList exportPng = {"export"};
+    const QStringList exportJson = {"export", "--json"};
+    QTest::newRow("export, full after some pictures")
+        << exportPng << QByteArray("write") << 60000 << false;
+    QTest::newRow("export --json, full at the last file")
+        << exportJson << QByteArray("write") << kAllButTheList << false;
+    QTest::newRow("export --json, full when synced")
+        << exportJson << QByteArray("fsync") << 0 << false;
+    QTest::newRow("export, full when closed") << exportPng << QByteArray("close") << 0 << false;
+    QTest::newRow("export, a real disk too small")
+        << exportPng << QByteArray("tmpfs") << 0 << false;
+    QTest::newRow("catalogue, room for half, an earlier file")
+        << QStringList{"catalogue"} << QByteArray("write") << 4096 << true;
+    QTest::newRow("catalogue, full when synced")
+        << QStringList{"catalogue"} << QByteArray("fsync") << 0 << false;
+    QTest::newRow("dump, no room to set aside")
+        << QStringList{"dump"} << QByteArray("fallocate") << 0 << false;
+    QTest::newRow("dump, a real disk too small")
+        << QStringList{"dump"} << QByteArray("tmpfs") << 0 << false;
+}
+
+void CliWithMeterTest::fullDiskLeavesNothingHalfWritten()
+{
+    QFETCH(QStringList, command);
+    QFETCH(QByteArray, failingCall);
+    QFETCH(int, bytesLeft);
+    QFETCH(bool, earlierCatalogue);
+    // Smaller than a dump's image and than an export's pictures.
+    const QString kSmallDiskSize = QStringLiteral("size=128k");
+    const QString work = folder(QStringLiteral("full-") + QTest::currentDataTag());
+    if (bytesLeft == kAllButTheList) {
+        // As much as the same export takes when it succeeds, less half of its list.
+        const QString sample = m_dir.filePath(QStringLiteral("full-sample"));
+        const CliRun run = runCli(command + QStringList{QStringLiteral("--image"), m_dumpPath,
+                                                        QStringLiteral("--dir"), sample});
+        QVERIFY2(run.exitedWith(0), qPrintable(run.standardError));
+        bytesLeft = 0;
+        for (const QFileInfo& file : QDir(sample).entryInfoList(QDir::Files))
+            bytesLeft += int(file.fileName() == kManifest ? file.size() / 2 : file.size());
+    }
+    SmallDisk disk;
+    QProcessEnvironment environment;
+    if (failingCall == "tmpfs") {
+        if (QString why; !disk.mount(work, kSmallDiskSize, why))
+            QSKIP(qPrintable(why));
+    } else {
+        environment = FullDisk(work, failingCall, bytesLeft).environment(kWriteFailureShim);
+    }
+    const QString catalogueFile = work + QStringLiteral("/MeterDat.dat");
+    const QByteArray earlier(8193, char(0x5A));
+    QFile file(catalogueFile);
+    if (earlierCatalogue) {
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(earlier), earlier.size());
+        file.close();
+    }
+    const QStringList before = folderEntries(work);
+    const auto meter = startedMeter(m_demoImage, Pacing::Unpaced);
+    QStringList arguments = command;
+    if (command.constFirst() == QLatin1String("export"))
+        arguments << QStringLiteral("--image") << m_dumpPath << QStringLiteral("--dir")
+                  << work + QStringLiteral("/export");
+    else
+        arguments << QStringLiteral("--port") << meter->devicePath();
+    if (command.constFirst() == QLatin1String("dump"))
+        arguments << QStringLiteral("--out") << work + QStringLiteral("/meter.bin");
+
+    const CliRun run = runCli(arguments, work, environment);
+
+    QVERIFY2(run.exitedWith(kExitFileFailed), qPrintable(run.standardError));
+    QVERIFY2(run.standardError.contains(kNoSpace), qPrintable(run.standardError));
+    QVERIFY(run.standardOutput.isEmpty());
+    // No file of this run is left, the earlier catalogue is as it was, and an export's folder
+    // holds nothing for a later --force to clean away.
+    QCOMPARE(folderEntries(work), before);
+    if (earlierCatalogue)
+        QCOMPARE(fileBytes(catalogueFile), earlier);
+    // A dump finds out before it asks the meter for anything.
+    if (command.constFirst() == QLatin1String("dump"))
+        QCOMPARE(meter->requestedPages(), QList<int>());
 }
 
 void CliWithMeterTest::portsShowTheWindowsMapping()
