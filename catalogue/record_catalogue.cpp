@@ -153,7 +153,12 @@ void RecordCatalogue::List1_Click()
     ScreenContext context{m_reader, m_picture,
                           [this](const QString& text) { m_controls.setStatusText(text); }};
     m_reader.beginOperation();
-    if (!renderer->second(context, slot) || !m_reader.endOperation())
+    const bool drawn = renderer->second(context, slot);
+    const bool checked = drawn && m_reader.endOperation();
+    // A page read before this one proved wrong: what was drawn from it must not be saved.
+    if (drawn && !checked)
+        m_picture.clear();
+    if (!checked)
         m_controls.reportError(
             QStringLiteral("Record not shown"),
             QStringLiteral("The record in slot %1 could not be read from the meter: %2\n"

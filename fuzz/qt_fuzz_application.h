@@ -12,10 +12,6 @@ template <typename App> void startQtApplication()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The link's COM1 leads to an adapter from this list: a search of the computer's serial
-    // ports would open its UART nodes, the console among them, at every read.
-    if (!qEnvironmentVariableIsSet("CABLEMETER_TEST_PORTS"))
-        qputenv("CABLEMETER_TEST_PORTS", "/dev/cablemeter-fuzz/ttyUSB0|usb");
     static int argc = 1;
     static char name[] = "cablemeter-fuzz";
     static char* argv[] = {name, nullptr};

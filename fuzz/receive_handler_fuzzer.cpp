@@ -1,7 +1,7 @@
 // Drives the link's receive handler with arbitrary sequences of communication events, with page
-// reads in between whose requests (the first and any the link sends again to check) the port
-// answers from the input, and checks the handler's state after every step and each read's result
-// against a model of the reply checks.
+// reads and operation ends in between whose requests (the first and any the link sends again to
+// check) the port answers from the input, with answer times the input chooses, and checks the
+// handler's state after every step and each read's result against a model of the reply checks.
 
 #include "fuzz_check.h"
 #include "link/meter_link.h"
@@ -9,6 +9,7 @@
 #include "qt_fuzz_application.h"
 #include "support/fake_serial_port.h"
 #include "support/fake_window_controls.h"
+#include "support/test_port_map.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -35,7 +36,10 @@ enum class Step {
     PageRead,   // a page read that the port answers with a few events
     PortLost,   // the device goes away
     PortClosed, // the user presses Close
-    kMaxValue = PortClosed
+    OperationBegins,
+    OperationEnds, // the link checks the last page, and the port answers what it asks again
+    VerifyToggled, // every page read twice, or once
+    kMaxValue = VerifyToggled
 };
 
 // A chunk can be longer than the reply store, so that over-long bursts are tried too.
@@ -46,6 +50,9 @@ constexpr int kMostAnswers = 6;
 constexpr int kRequestLength = 6;
 constexpr std::uint8_t kNeverWritten = 0;
 constexpr int kPageReplyLength = MeterLink::kPageReplyLength;
+// A sound meter answers anywhere from half a millisecond up to the two-second limit.
+constexpr qint64 kQuickestAnswerMicroseconds = 500;
+constexpr qint64 kSlowestAnswerMicroseconds = 2'000'000;
 
 struct PortEvent {
     int code = SerialPort::kReceivedData;
@@ -89,20 +96,6 @@ QByteArray expectedRequest(int page)
     return frame.append(char(sum & 0xFF));
 }
 
-// The reply an answer may give: the first event that brings bytes brings a whole reply with the
-// received-data code (bytes before it spoil the answer; events that bring nothing do not).
-// None: this answer cannot give a page.
-std::optional<QByteArray> replyOf(const std::vector<PortEvent>& answer)
-{
-    const auto first = std::find_if(answer.begin(), answer.end(), [](const PortEvent& event) {
-        return event.deviceLost || !event.bytes.isEmpty();
-    });
-    if (first == answer.end() || first->deviceLost || first->code != SerialPort::kReceivedData ||
-        first->bytes.size() < kPageReplyLength)
-        return std::nullopt;
-    return first->bytes;
-}
-
 // Everything the answer put on the line, until the device went away.
 QByteArray lineBytesOf(const std::vector<PortEvent>& answer)
 {
@@ -113,6 +106,20 @@ QByteArray lineBytesOf(const std::vector<PortEvent>& answer)
         bytes += event.bytes;
     }
     return bytes;
+}
+
+// The replies an answer may give for a page: its line bytes, or those after an echo of the
+// request, when they make at least a whole reply.
+QList<QByteArray> repliesOf(const std::vector<PortEvent>& answer, int page)
+{
+    const QByteArray line = lineBytesOf(answer);
+    QList<QByteArray> replies;
+    if (line.size() >= kPageReplyLength)
+        replies << line;
+    const QByteArray echo = expectedRequest(page);
+    if (line.startsWith(echo) && line.size() - echo.size() >= kPageReplyLength)
+        replies << line.mid(echo.size());
+    return replies;
 }
 
 struct Answer {
@@ -139,7 +146,7 @@ void checkLinkState(const MeterLink& link)
 
 class LinkDriver {
 public:
-    LinkDriver() : m_link(m_port, m_controls) {}
+    LinkDriver() : m_link(m_port, m_ports, m_controls, [] { return PortChoice::com(1); }) {}
 
     void run(FuzzedDataProvider& input)
     {
@@ -170,35 +177,32 @@ public:
                 m_cleanSinceLastRead = false;
                 m_link.Command2_Click();
                 break;
+            case Step::OperationBegins:
+                m_link.beginOperation();
+                break;
+            case Step::OperationEnds:
+                endOperation(input);
+                break;
+            case Step::VerifyToggled:
+                m_link.setVerifyPages(!m_link.verifiesPages());
+                break;
             }
             checkLinkState(m_link);
         }
     }
 
 private:
-    void readPage(FuzzedDataProvider& input)
+    // Runs `read` while the port answers each whole request from `prepared`, one answer per
+    // request; a request without an answer (or whose answer does not end the wait) is cancelled
+    // instead of timing out. Returns the answers given, with the page each one answered.
+    template <typename Read>
+    std::vector<Answer> withAnswers(const std::vector<std::vector<PortEvent>>& prepared, Read read)
     {
-        const int page = input.ConsumeIntegralInRange(-1, kHighestPage + 1);
-        std::vector<std::vector<PortEvent>> prepared(
-            std::size_t(input.ConsumeIntegralInRange(0, kMostAnswers)));
-        for (std::vector<PortEvent>& answer : prepared) {
-            answer.resize(std::size_t(input.ConsumeIntegralInRange(0, kMostAnswerEvents)));
-            for (PortEvent& event : answer)
-                event = consumeAnswerEvent(input);
-        }
-        // A clean answer to the first request: one event of exactly what the meter sent so far.
-        const int learnedLength = m_link.learnedReplyLength();
-        const int learnedFirstByte = m_link.learnedFirstByte();
-        const bool cleanLine = m_cleanSinceLastRead && m_port.isOpen() && learnedLength > 0;
-
-        const PageBuffer before = m_link.pageBuffer();
         std::vector<Answer> answers;
         // The deliveries and cancels below belong to this read alone: they die with it, so none
         // fires during a later read (they refer to this read's answers).
         QObject readScope;
         m_port.written.clear();
-        // The meter answers each whole request while the read waits; a request it does not answer
-        // (or whose answer does not end the wait) is cancelled instead of timing out.
         m_port.onWrite = [&] {
             if (m_port.written.size() % kRequestLength != 0)
                 return;
@@ -215,8 +219,40 @@ private:
                 });
             });
         };
-        const bool read = m_link.ReadFlash(page);
+        read();
         m_port.onWrite = {};
+        return answers;
+    }
+
+    std::vector<std::vector<PortEvent>> consumeAnswers(FuzzedDataProvider& input)
+    {
+        std::vector<std::vector<PortEvent>> prepared(
+            std::size_t(input.ConsumeIntegralInRange(0, kMostAnswers)));
+        for (std::vector<PortEvent>& answer : prepared) {
+            answer.resize(std::size_t(input.ConsumeIntegralInRange(0, kMostAnswerEvents)));
+            for (PortEvent& event : answer)
+                event = consumeAnswerEvent(input);
+        }
+        return prepared;
+    }
+
+    void readPage(FuzzedDataProvider& input)
+    {
+        const int page = input.ConsumeIntegralInRange(-1, kHighestPage + 1);
+        const std::vector<std::vector<PortEvent>> prepared = consumeAnswers(input);
+        // When the meter answers is not evidence: no answer time may cost a request.
+        m_port.answerDelay =
+            input.ConsumeIntegralInRange(kQuickestAnswerMicroseconds, kSlowestAnswerMicroseconds);
+        // A clean answer to the first request: one event of exactly what the meter sent so far,
+        // whatever its byte 0.
+        const int learnedBefore = m_link.learnedReplyLength();
+        const bool cleanLine =
+            m_cleanSinceLastRead && m_port.isOpen() && learnedBefore > 0 && !m_link.verifiesPages();
+
+        const PageBuffer before = m_link.pageBuffer();
+        bool read = false;
+        const std::vector<Answer> answers =
+            withAnswers(prepared, [&] { read = m_link.ReadFlash(page); });
         m_cleanSinceLastRead = read;
 
         if (page < 0 || page > kHighestPage) {
@@ -234,33 +270,47 @@ private:
             const std::vector<PortEvent>& first = prepared.front();
             const bool clean = first.size() == 1 && !first.front().deviceLost &&
                                first.front().code == SerialPort::kReceivedData &&
-                               first.front().bytes.size() == learnedLength &&
-                               (learnedFirstByte < 0 ||
-                                std::uint8_t(first.front().bytes.at(0)) == learnedFirstByte);
+                               first.front().bytes.size() == learnedBefore;
             if (clean) {
                 fuzzCheck(read, "a clean reply on a clean line is taken");
                 fuzzCheck(m_port.written == expectedRequest(page),
-                          "a clean line costs no extra request");
+                          "a clean line costs one request a page");
             }
         }
         if (!read) {
             fuzzCheck(m_link.pageBuffer() == before, "a failed read leaves the page buffer");
             return;
         }
-        // The page came from an answer to a request for it that fits what the meter sends.
+        // The page came from a whole reply to a request for it, of a length the meter sends.
+        const QList<int> lengths = {learnedBefore, m_link.learnedReplyLength()};
         bool fromAnAnswer = false;
         for (const Answer& answer : answers) {
-            const std::optional<QByteArray> reply = replyOf(answer.events);
-            if (answer.page != page || !reply ||
-                lineBytesOf(answer.events).size() != m_link.learnedReplyLength())
+            if (answer.page != page)
                 continue;
-            bool same = true;
-            for (int n = 1; n < kPageReplyLength; ++n)
-                same = same && m_link.pageBuffer()[std::size_t(n)] == std::uint8_t(reply->at(n));
-            fromAnAnswer = fromAnAnswer || same;
+            for (const QByteArray& reply : repliesOf(answer.events, page)) {
+                if (!lengths.contains(int(reply.size())))
+                    continue;
+                bool same = true;
+                for (int n = 1; n < kPageReplyLength; ++n)
+                    same = same && m_link.pageBuffer()[std::size_t(n)] == std::uint8_t(reply.at(n));
+                fromAnAnswer = fromAnAnswer || same;
+            }
         }
         fuzzCheck(fromAnAnswer, "page bytes 1 to 254 come from a whole reply to a request for "
                                 "the page, of the length the meter sends");
+    }
+
+    void endOperation(FuzzedDataProvider& input)
+    {
+        const std::vector<std::vector<PortEvent>> prepared = consumeAnswers(input);
+        const PageBuffer before = m_link.pageBuffer();
+        bool ended = false;
+        const std::vector<Answer> answers =
+            withAnswers(prepared, [&] { ended = m_link.endOperation(); });
+        fuzzCheck(m_link.pageBuffer() == before, "an operation's end hands out no page");
+        fuzzCheck(ended || !answers.empty() || !m_port.isOpen() || !m_link.lastError().isEmpty(),
+                  "an operation's end that fails says why, or was cut short");
+        m_cleanSinceLastRead = m_cleanSinceLastRead && ended && answers.empty();
     }
 
     void deliver(const std::vector<PortEvent>& answer)
@@ -278,6 +328,7 @@ private:
 
     FakeSerialPort m_port;
     FakeWindowControls m_controls;
+    PortMap m_ports = cablemeter::testing::testPortMap();
     MeterLink m_link;
     // No bytes arrived and the port stayed open since the last read, which succeeded.
     bool m_cleanSinceLastRead = false;

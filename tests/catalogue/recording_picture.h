@@ -6,11 +6,11 @@
 
 namespace cablemeter::testing {
 
-// A picture that only remembers the backgrounds it was given.
+// A picture that only remembers the backgrounds it was given and how often it was cleared.
 class RecordingPicture : public Picture {
 public:
     void setBackground(const QImage& background) override { backgrounds.append(background); }
-    void clear() override {}
+    void clear() override { ++clears; }
     void setFontSize(double) override {}
     void setBold(bool) override {}
     void print(const QString&) override {}
@@ -20,6 +20,7 @@ public:
     QImage image() const override { return backgrounds.isEmpty() ? QImage() : backgrounds.last(); }
 
     QList<QImage> backgrounds;
+    int clears = 0;
 };
 
 } // namespace cablemeter::testing

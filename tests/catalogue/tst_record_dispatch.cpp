@@ -74,6 +74,7 @@ private slots:
     void missingBackgroundIsReportedOnceAndScreenStillDrawn();
     void backgroundThatIsNotAPictureIsReported_data();
     void backgroundThatIsNotAPictureIsReported();
+    void failingRendererIsReportedOnce_data();
     void failingRendererIsReportedOnce();
 
 private:
@@ -325,24 +326,41 @@ void RecordDispatchTest::backgroundThatIsNotAPictureIsReported()
              qPrintable(m_controls.errors.first().message));
 }
 
+void RecordDispatchTest::failingRendererIsReportedOnce_data()
+{
+    QTest::addColumn<bool>("pageArrives");
+    QTest::addColumn<int>("clears"); // of the picture once the screen failed
+    QTest::newRow("its page does not arrive: the picture is left as it was") << false << 0;
+    QTest::newRow("its page proves wrong at the end: what was drawn goes") << true << 1;
+}
+
 void RecordDispatchTest::failingRendererIsReportedOnce()
 {
+    QFETCH(bool, pageArrives);
+    QFETCH(int, clears);
     QImage background(Picture::kWidth, Picture::kHeight, QImage::Format_RGB32);
     background.fill(Qt::white);
     QVERIFY(background.save(m_dir.filePath(QStringLiteral("program/ZNull.ovl")), "BMP"));
     listTwoRecords(7);
     g_rendererReadsPage = true;
-    m_reader = FakePageReader(); // a meter that has fallen silent
-    m_reader.failAtRead(0);
+    m_reader = FakePageReader(); // a meter that has fallen silent, or sent another page
+    if (pageArrives)
+        m_reader.failAtOperationEnd();
+    else
+        m_reader.failAtRead(0);
     const QString statusBefore = m_controls.statusText();
+    const int clearsBefore = g_picture->clears;
 
     m_catalogue->List1_Click();
 
     QCOMPARE(g_calls.size(), 1);
+    QCOMPARE(m_reader.operationsBegun(), 1);
     QCOMPARE(m_controls.errors.size(), 1);
     const QString message = m_controls.errors.first().message;
     QVERIFY2(message.contains(QStringLiteral("593")), qPrintable(message));
-    QCOMPARE(m_controls.statusText(), statusBefore);
+    if (!pageArrives)
+        QCOMPARE(m_controls.statusText(), statusBefore);
+    QCOMPARE(g_picture->clears - clearsBefore, clears);
     QVERIFY(!m_controls.busy);
 }
 

@@ -28,6 +28,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <linux/serial.h>
 #include <memory>
 #include <tuple>
 
@@ -541,7 +542,17 @@ void CliWithMeterTest::interruptedRunLeavesNoFile()
     const QString out = folder(QStringLiteral("interrupted-") + QTest::currentDataTag());
     const QString exportFolder = out + QStringLiteral("/export");
 
+    // A driver that takes low-latency mode (played by the preloaded ioctl recorder): the program
+    // must leave it as it found it, also when it is stopped by a signal.
+    const QString ioctlLog = out + QStringLiteral("-ioctl.log");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(CABLEMETER_IOCTL_RECORDER));
+    environment.insert(QStringLiteral("CABLEMETER_IOCTL_LOG"), ioctlLog);
+    environment.insert(QStringLiteral("CABLEMETER_IOCTL_ACCEPT"), QStringLiteral("1"));
+    environment.remove(QStringLiteral("ASAN_OPTIONS")); // the recorder comes first, which is fine
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
     QProcess cli;
+    cli.setProcessEnvironment(environment);
     if (command == QLatin1String("dump"))
         startCli(cli, {command, QStringLiteral("--port"), meter->devicePath(),
                        QStringLiteral("--out"), out + QStringLiteral("/meter.bin")});
@@ -566,6 +577,10 @@ void CliWithMeterTest::interruptedRunLeavesNoFile()
     QVERIFY(cli.readAllStandardOutput().isEmpty());
     if (command == QLatin1String("dump"))
         QVERIFY(meter->requestedPages().size() < kSlotCount);
+    const QString lowLatency = QString::number(0x0004 | ASYNC_LOW_LATENCY, 16);
+    QCOMPARE(QString::fromLatin1(fileBytes(ioctlLog)).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+             (QStringList{QStringLiteral("TIOCSSERIAL flags=") + lowLatency,
+                          QStringLiteral("TIOCSSERIAL flags=4")}));
 }
 
 void CliWithMeterTest::silentMeterIsNamedWithPageAndDevice()

@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <tuple>
+
 using namespace cablemeter;
 using cablemeter::sim::MeterSimulator;
 using cablemeter::sim::Pacing;
@@ -33,6 +35,17 @@ QByteArray patternImage(int pages)
 
 constexpr int kImagePages = 1024;
 
+// The line errors a serial driver would count for what the simulated meter sends (a pty counts
+// none).
+class SimulatedLineErrors : public LineErrorCounter {
+public:
+    explicit SimulatedLineErrors(const MeterSimulator& meter) : m_meter(meter) {}
+    std::optional<quint64> count(qintptr) override { return m_meter.lineErrors(); }
+
+private:
+    const MeterSimulator& m_meter;
+};
+
 } // namespace
 
 class ReadFlashPtyTest : public QObject {
@@ -45,11 +58,13 @@ class ReadFlashPtyTest : public QObject {
     std::unique_ptr<FakeWindowControls> controls;
     std::unique_ptr<MeterLink> link;
 
-    void startMeter(Pacing pacing)
+    void startMeter(Pacing pacing, const sim::MeterTraits& traits = {})
     {
         meter = std::make_unique<MeterSimulator>(image, pacing);
+        meter->setTraits(traits);
         QVERIFY2(meter->start(), qPrintable(meter->errorString()));
-        port = std::make_unique<QtSerialPort>();
+        port =
+            std::make_unique<QtSerialPort>(nullptr, std::make_unique<SimulatedLineErrors>(*meter));
         controls = std::make_unique<FakeWindowControls>();
         const PortChoice device = PortChoice::path(meter->devicePath());
         link = std::make_unique<MeterLink>(*port, ports, *controls, [device] { return device; });
@@ -73,19 +88,56 @@ private slots:
         meter.reset();
     }
 
+    // One request a page, and a beep, whatever the meter and adapter do that a sound pair may.
+    void framesAsTheMeterReceivesThem_data()
+    {
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<bool>("answersBeep");
+        QTest::addColumn<QString>("firstByte");
+        QTest::addColumn<QString>("answerTime");
+        QTest::newRow("the simulator's defaults") << false << false << "constant"
+                                                  << "0";
+        QTest::newRow("a meter that answers a beep") << false << true << "constant"
+                                                     << "0";
+        QTest::newRow("an echoing adapter, and a beep answered") << true << true << "counting"
+                                                                 << "0";
+        QTest::newRow("answer times of 1 to 20 ms, byte 0 random") << false << false << "random"
+                                                                   << "1-20";
+    }
     void framesAsTheMeterReceivesThem()
     {
-        startMeter(Pacing::Unpaced);
-        for (int page : {0, 512, 513, 1023})
+        QFETCH(bool, echo);
+        QFETCH(bool, answersBeep);
+        QFETCH(QString, firstByte);
+        QFETCH(QString, answerTime);
+        sim::MeterTraits traits;
+        traits.echo = echo;
+        traits.answersBeep = answersBeep;
+        traits.firstByte = *sim::MeterTraits::parseFirstByte(firstByte);
+        std::tie(traits.fastestAnswer, traits.slowestAnswer) =
+            *sim::MeterTraits::parseAnswerTime(answerTime);
+        startMeter(Pacing::Unpaced, traits);
+        link->beginOperation();
+        for (int page : {0, 512}) {
             QVERIFY2(link->ReadFlash(page), qPrintable(link->lastError()));
+            verifyPage(page);
+        }
+        // What answers the beep is its answer, not bytes that cast doubt on page 512.
         link->Command4_Click();
-        QVERIFY(meter->waitForFrames(5, std::chrono::seconds(2)));
+        QVERIFY(meter->waitForFrames(3, std::chrono::seconds(2)));
+        QTest::qWait(50);
+        for (int page : {513, 1023}) {
+            QVERIFY2(link->ReadFlash(page), qPrintable(link->lastError()));
+            verifyPage(page);
+        }
+        QVERIFY2(link->endOperation(), qPrintable(link->lastError()));
         const QList<QByteArray> expected = {
             QByteArray::fromHex("aafa020000a6"), QByteArray::fromHex("aafa020200a8"),
-            QByteArray::fromHex("aafa020201a9"), QByteArray::fromHex("aafa0203ffa8"),
-            QByteArray::fromHex("aa0301ffad")};
+            QByteArray::fromHex("aa0301ffad"), QByteArray::fromHex("aafa020201a9"),
+            QByteArray::fromHex("aafa0203ffa8")};
         QCOMPARE(meter->receivedFrames(), expected);
         QCOMPARE(meter->beepCount(), 1);
+        QVERIFY(controls->errors.isEmpty());
     }
 
     void pagesArriveWhateverTheAdapter_data()
@@ -183,6 +235,10 @@ private slots:
         QTest::newRow("the previous page's reply, verified") << "previous@2" << true << true << "";
         QTest::newRow("stalls on every request: reported")
             << "stall:128" << false << false << "stopped after 128 of 257 bytes";
+        QTest::newRow("one reply at 9600 baud: line errors, read again")
+            << "baud:9600@1" << false << true << "";
+        QTest::newRow("every reply at 9600 baud: the meter's settings are named")
+            << "baud:9600" << false << false << "19200 baud, 8 data bits, no parity, 1 stop bit";
     }
     void glitchesGiveTheRightPageOrAClearFailure()
     {
@@ -255,26 +311,50 @@ private slots:
     }
 
     // A pty cannot take low-latency mode; the preloaded ioctl recorder (set up by the test's
-    // CMake) shows that the port asks for it when it opens.
-    void openAsksTheDriverForLowLatency()
+    // CMake) plays a driver: it shows what the port asks for, and keeps the flags it is given
+    // when told to accept them.
+    void lowLatencyIsOursOnlyWhileWeHoldThePort_data()
     {
+        QTest::addColumn<bool>("driverAccepts");
+        QTest::addColumn<int>("flagsBefore");
+        QTest::addColumn<QStringList>("requests"); // TIOCSSERIAL flags asked for, in order
+        const QString withLowLatency = QString::number(0x0004 | ASYNC_LOW_LATENCY, 16);
+        QTest::newRow("a pty refuses it: the port works all the same")
+            << false << 0x0004 << QStringList{withLowLatency};
+        QTest::newRow("set at open, cleared at close, the other flags kept")
+            << true << 0x0004 << QStringList{withLowLatency, QStringLiteral("4")};
+        QTest::newRow("already set by someone else: left as found")
+            << true << int(0x0004 | ASYNC_LOW_LATENCY) << QStringList();
+    }
+    void lowLatencyIsOursOnlyWhileWeHoldThePort()
+    {
+        QFETCH(bool, driverAccepts);
+        QFETCH(int, flagsBefore);
+        QFETCH(QStringList, requests);
         const QByteArray log = qgetenv("CABLEMETER_IOCTL_LOG");
         if (log.isEmpty())
             QSKIP("run through ctest: needs the ioctl recorder preloaded");
         QFile::remove(QString::fromLocal8Bit(log));
+        qputenv("CABLEMETER_IOCTL_FLAGS", QByteArray::number(flagsBefore, 16));
+        qputenv("CABLEMETER_IOCTL_ACCEPT", driverAccepts ? "1" : "0");
         startMeter(Pacing::Unpaced);
-        QVERIFY(port->open(meter->devicePath()).ok());
-        QFile recorded(QString::fromLocal8Bit(log));
-        QVERIFY(recorded.open(QIODevice::ReadOnly));
-        // One line per TIOCSSERIAL: the flags asked for. The recorder reports the flags
-        // 0x0004 for TIOCGSERIAL; they must be kept.
-        const QList<QByteArray> lines = recorded.readAll().split('\n');
-        const QByteArray expected = QByteArray::number(0x0004 | ASYNC_LOW_LATENCY, 16);
-        QVERIFY2(lines.contains("TIOCSSERIAL flags=" + expected), lines.join(' ').constData());
-        // The pty refuses it, and the port is open and works all the same.
-        QVERIFY(port->isOpen());
         QVERIFY2(link->ReadFlash(700), qPrintable(link->lastError()));
         verifyPage(700);
+        link->Command2_Click();
+        QFile recorded(QString::fromLocal8Bit(log));
+        QStringList asked;
+        if (recorded.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : recorded.readAll().split('\n')) {
+                if (line.startsWith("TIOCSSERIAL flags="))
+                    asked << QString::fromLatin1(line.mid(int(qstrlen("TIOCSSERIAL flags="))));
+            }
+        }
+        QCOMPARE(asked, requests);
+        // The driver is left as it was found.
+        if (driverAccepts)
+            QCOMPARE(qgetenv("CABLEMETER_IOCTL_FLAGS"), QByteArray::number(flagsBefore, 16));
+        qunsetenv("CABLEMETER_IOCTL_FLAGS");
+        qunsetenv("CABLEMETER_IOCTL_ACCEPT");
     }
 
     void slowMeterJustUnderTheLimit()

@@ -77,6 +77,8 @@ private slots:
     void faultShapesTheReply();
     void strayBytesSurroundTheReply_data();
     void strayBytesSurroundTheReply();
+    void previousAnswersWithTheReplyBefore();
+    void traitsShapeEveryAnswer();
     void faultStaysUntilChanged();
     void splitReplyArrivesInTwoPartsWithAGap();
     void delayedReplyComesNoEarlierThanTheDelay();
@@ -210,6 +212,17 @@ void MeterSimulatorTest::faultShapesTheReply_data()
     QTest::newRow("the reply twice") << ReplyFault::repeat(20) << reply + reply << 0;
     QTest::newRow("struck on another request: the normal reply")
         << ReplyFault::shortReply(10).onlyOnRequest(2) << reply << 0;
+    QByteArray corrupted = reply;
+    corrupted[40] = char(~corrupted.at(40));
+    QTest::newRow("a corrupted byte, the length right")
+        << ReplyFault::corrupt(40) << corrupted << 0;
+    QTest::newRow("a lost byte") << ReplyFault::loseByte(100) << reply.left(100) + reply.mid(101)
+                                 << 0;
+    QTest::newRow("nothing before: the previous reply is this one")
+        << ReplyFault::previous() << reply << 0;
+    // 257 bytes sent at 9600 baud span 514 frames at 19200, each one a line error.
+    QTest::newRow("at 9600 baud: garbled, twice as long")
+        << ReplyFault::wrongBaud(9600) << QByteArray() << 2 * kReplyLength;
 }
 
 // Faults that add random bytes around the normal reply.
@@ -261,6 +274,53 @@ void MeterSimulatorTest::faultShapesTheReply()
         QVERIFY(received != reply.left(garbageLength));
         QVERIFY(received.count(received.at(0)) < garbageLength); // not one repeated byte
     }
+    const bool garbled = fault.kind == ReplyFault::Kind::WrongBaud;
+    QCOMPARE(simulator.lineErrors(), garbled ? quint64(garbageLength) : 0);
+}
+
+void MeterSimulatorTest::previousAnswersWithTheReplyBefore()
+{
+    MeterSimulator simulator(m_image, Pacing::Unpaced);
+    simulator.setFault(ReplyFault::previous().onlyOnRequest(2));
+    QVERIFY(simulator.start());
+    PtyClient client(simulator.devicePath());
+    QVERIFY(client.send(pageRequest(515)));
+    QCOMPARE(wholeAnswer(simulator, client, 1).toHex(), expectedReply(m_image, 515).toHex());
+    QVERIFY(client.send(pageRequest(516)));
+    QCOMPARE(wholeAnswer(simulator, client, 2).toHex(), expectedReply(m_image, 515).toHex());
+    QVERIFY(client.send(pageRequest(517)));
+    QCOMPARE(wholeAnswer(simulator, client, 3).toHex(), expectedReply(m_image, 517).toHex());
+}
+
+// A sound meter may differ from the defaults: an adapter that echoes, byte 0 that counts, an
+// answer to a beep, an answer time of its own.
+void MeterSimulatorTest::traitsShapeEveryAnswer()
+{
+    MeterSimulator simulator(m_image, Pacing::Unpaced);
+    MeterTraits traits;
+    traits.echo = true;
+    traits.firstByte = MeterTraits::FirstByte::Counting;
+    traits.answersBeep = true;
+    traits.fastestAnswer = 40ms;
+    traits.slowestAnswer = 60ms;
+    simulator.setTraits(traits);
+    QVERIFY(simulator.start());
+    PtyClient client(simulator.devicePath());
+
+    for (int request = 1; request <= 2; ++request) {
+        const auto sent = std::chrono::steady_clock::now();
+        QVERIFY(client.send(pageRequest(515)));
+        // The echo comes at once, the answer only after the meter's answer time.
+        QCOMPARE(client.read(6, kPatience).toHex(), pageRequest(515).toHex());
+        const QByteArray answer = wholeAnswer(simulator, client, request);
+        QVERIFY(std::chrono::steady_clock::now() - sent >= 40ms);
+        QByteArray expected = expectedReply(m_image, 515);
+        expected[0] = char(request - 1);
+        QCOMPARE(answer.toHex(), expected.toHex());
+    }
+    QVERIFY(client.send(beepRequest()));
+    QCOMPARE(client.read(6, kPatience).toHex(),
+             (beepRequest() + QByteArray(1, MeterSimulator::kBeepAnswer)).toHex());
 }
 
 void MeterSimulatorTest::faultStaysUntilChanged()

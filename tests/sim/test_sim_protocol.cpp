@@ -1,6 +1,7 @@
 // The simulator's building blocks without a pty: frame parsing, burst pacing, fault options.
 
 #include "sim/line_pacing.h"
+#include "sim/meter_traits.h"
 #include "sim/reply_fault.h"
 #include "sim/request_parser.h"
 
@@ -24,6 +25,8 @@ private slots:
     void emptyBurstHasNoChunks();
     void faultOptionIsRead_data();
     void faultOptionIsRead();
+    void answerTimeIsRead_data();
+    void answerTimeIsRead();
     void pacingNameIsRead_data();
     void pacingNameIsRead();
 };
@@ -180,6 +183,13 @@ void SimProtocolTest::faultOptionIsRead_data()
     QTest::newRow("repeat") << "repeat:25" << true << ReplyFault::repeat(25);
     QTest::newRow("noise") << "noise:3000" << true << ReplyFault::noise(3000);
     QTest::newRow("stall is a short reply") << "stall:128" << true << ReplyFault::shortReply(128);
+    QTest::newRow("corrupt") << "corrupt:40" << true << ReplyFault::corrupt(40);
+    QTest::newRow("lose") << "lose:100" << true << ReplyFault::loseByte(100);
+    QTest::newRow("previous on the 3rd")
+        << "previous@3" << true << ReplyFault::previous().onlyOnRequest(3);
+    QTest::newRow("baud") << "baud:9600" << true << ReplyFault::wrongBaud(9600);
+    QTest::newRow("previous takes no number") << "previous:2" << false << ReplyFault();
+    QTest::newRow("baud without a rate") << "baud" << false << ReplyFault();
     QTest::newRow("on the 5th request only")
         << "stray-after:3:40@5" << true << ReplyFault::strayAfter(3, 40).onlyOnRequest(5);
     QTest::newRow("silent on the 2nd only")
@@ -211,6 +221,36 @@ void SimProtocolTest::faultOptionIsRead()
         QVERIFY(*parsed == fault);
         QVERIFY(ReplyFault::parse(parsed->toString()) == parsed);
     }
+}
+
+void SimProtocolTest::answerTimeIsRead_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("fastest"); // -1: refused
+    QTest::addColumn<int>("slowest");
+    QTest::newRow("a fixed time") << "15" << 15 << 15;
+    QTest::newRow("a range") << "1-20" << 1 << 20;
+    QTest::newRow("none") << "0" << 0 << 0;
+    QTest::newRow("backwards") << "20-1" << -1 << 0;
+    QTest::newRow("negative") << "-5" << -1 << 0;
+    QTest::newRow("words") << "soon" << -1 << 0;
+    QTest::newRow("three numbers") << "1-2-3" << -1 << 0;
+}
+
+void SimProtocolTest::answerTimeIsRead()
+{
+    QFETCH(QString, text);
+    QFETCH(int, fastest);
+    QFETCH(int, slowest);
+    const auto parsed = MeterTraits::parseAnswerTime(text);
+    QCOMPARE(parsed.has_value(), fastest >= 0);
+    if (parsed) {
+        QCOMPARE(int(parsed->first.count()), fastest);
+        QCOMPARE(int(parsed->second.count()), slowest);
+    }
+    QCOMPARE(MeterTraits::parseFirstByte(QStringLiteral("Counting")),
+             MeterTraits::FirstByte::Counting);
+    QVERIFY(!MeterTraits::parseFirstByte(text));
 }
 
 void SimProtocolTest::pacingNameIsRead_data()

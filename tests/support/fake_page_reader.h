@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include <utility>
+
 namespace cablemeter::testing {
 
 // Serves pages from an in-memory flash image laid out as the simulator's image files are (page p
@@ -17,6 +19,8 @@ public:
     void setImage(QByteArray image) { m_image = std::move(image); }
     // Makes the read with this index (0 = first read from now on) fail.
     void failAtRead(int index) { m_failAt = index; }
+    // Makes the end of the next operation fail, as when the last page proved wrong.
+    void failAtOperationEnd() { m_failAtEnd = true; }
     void setPage(int page, const PageBuffer& bytes)
     {
         const qsizetype end = qsizetype(page + 1) * kPageSize;
@@ -46,6 +50,16 @@ public:
 
     const PageBuffer& pageBuffer() const override { return m_buffer; }
     QString lastError() const override { return m_error; }
+    void beginOperation() override { ++m_operations; }
+    bool endOperation() override
+    {
+        if (!std::exchange(m_failAtEnd, false))
+            return true;
+        m_error = QStringLiteral("page %1, read again to check it, came back different")
+                      .arg(m_requested.value(m_requested.size() - 1));
+        return false;
+    }
+    int operationsBegun() const { return m_operations; }
 
     const QList<int>& requestedPages() const { return m_requested; }
 
@@ -54,6 +68,8 @@ private:
     PageBuffer m_buffer{};
     QList<int> m_requested;
     int m_failAt = -1;
+    bool m_failAtEnd = false;
+    int m_operations = 0;
     QString m_error;
 };
 
