@@ -18,10 +18,10 @@ namespace {
 // that QSerialPort cleared first are missed, so the count can only fall short, never invent one.
 class WindowsLineErrors : public LineErrorCounter {
 public:
-    std::optional<quint64> count(qintptr handle) override
+    std::optional<quint64> count(SerialHandle handle) override
     {
         DWORD errors = 0;
-        if (!ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, nullptr))
+        if (!ClearCommError(handle, &errors, nullptr))
             return std::nullopt;
         if (errors & (CE_FRAME | CE_RXPARITY | CE_OVERRUN | CE_BREAK | CE_RXOVER))
             ++m_seen;
@@ -38,10 +38,10 @@ using PlatformLineErrors = WindowsLineErrors;
 // TIOCGICOUNT: the driver's running counts since it was loaded.
 class LinuxLineErrors : public LineErrorCounter {
 public:
-    std::optional<quint64> count(qintptr handle) override
+    std::optional<quint64> count(SerialHandle handle) override
     {
         serial_icounter_struct counts{};
-        if (::ioctl(int(handle), TIOCGICOUNT, &counts) != 0)
+        if (::ioctl(handle, TIOCGICOUNT, &counts) != 0)
             return std::nullopt; // ENOTTY or EINVAL: this driver keeps no counts
         return quint64(counts.frame) + quint64(counts.parity) + quint64(counts.overrun) +
                quint64(counts.brk) + quint64(counts.buf_overrun);
@@ -53,7 +53,7 @@ using PlatformLineErrors = LinuxLineErrors;
 
 class NoLineErrors : public LineErrorCounter {
 public:
-    std::optional<quint64> count(qintptr) override { return std::nullopt; }
+    std::optional<quint64> count(SerialHandle) override { return std::nullopt; }
 };
 using PlatformLineErrors = NoLineErrors;
 

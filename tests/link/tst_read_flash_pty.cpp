@@ -40,7 +40,7 @@ constexpr int kImagePages = 1024;
 class SimulatedLineErrors : public LineErrorCounter {
 public:
     explicit SimulatedLineErrors(const MeterSimulator& meter) : m_meter(meter) {}
-    std::optional<quint64> count(qintptr) override { return m_meter.lineErrors(); }
+    std::optional<quint64> count(SerialHandle) override { return m_meter.lineErrors(); }
 
 private:
     const MeterSimulator& m_meter;
