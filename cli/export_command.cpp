@@ -7,7 +7,7 @@
 #include "cli/exit_code.h"
 #include "cli/interrupt_watch.h"
 #include "cli/meter_session.h"
-#include "cli/record_export.h"
+#include "export/record_export.h"
 #include "export/recording_page_reader.h"
 #include "link/flash_image_reader.h"
 #include "link/meter_link.h"

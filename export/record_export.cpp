@@ -1,10 +1,10 @@
-#include "cli/record_export.h"
+#include "export/record_export.h"
 
 #include "catalogue/renderer_table.h"
 #include "cli/console_output.h"
 #include "cli/exit_code.h"
-#include "export/export_tables.h"
 #include "cli/interrupt_watch.h"
+#include "export/export_tables.h"
 #include "export/picture_file_name.h"
 #include "export/record_download.h"
 #include "link/page_reader.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalogue/renderer_table.h"
-#include "cli/export_manifest.h"
+#include "export/export_manifest.h"
 #include "export/exported_record.h"
 
 #include <QImage>

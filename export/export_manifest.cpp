@@ -1,4 +1,4 @@
-#include "cli/export_manifest.h"
+#include "export/export_manifest.h"
 
 #include "export/export_tables.h"
 #include "platform/regular_file.h"
