@@ -137,8 +137,9 @@ QAction* MainWindow::addRecordMenuAction(const QString& text, const QKeySequence
 
 void MainWindow::buildRecordMenu()
 {
+    // Not Ctrl+E: on X11 the status line and the port selector take it as End of line.
     m_exportAllAction = addRecordMenuAction(QStringLiteral("Export all records..."),
-                                            QKeySequence(Qt::CTRL | Qt::Key_E));
+                                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     connect(m_exportAllAction, &QAction::triggered, this, &MainWindow::exportRequested);
     m_createReportAction =
         addRecordMenuAction(QStringLiteral("Create report..."), QKeySequence(Qt::CTRL | Qt::Key_R));

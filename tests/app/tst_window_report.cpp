@@ -220,7 +220,7 @@ private slots:
         const QList<MenuEntry> entries = rightClickList();
         QCOMPARE(entries.size(), 2);
         QCOMPARE(entries[0].text, kExportAll);
-        QCOMPARE(entries[0].shortcut, QKeySequence(Qt::CTRL | Qt::Key_E));
+        QCOMPARE(entries[0].shortcut, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
         QCOMPARE(entries[1].text, kCreateReport);
         QCOMPARE(entries[1].shortcut, QKeySequence(Qt::CTRL | Qt::Key_R));
         for (const MenuEntry& entry : entries)
@@ -342,7 +342,8 @@ private slots:
         });
         dialog->folderAnswer = target;
 
-        QTest::keyClick(program->window().windowHandle(), Qt::Key_E, Qt::ControlModifier);
+        QTest::keyClick(program->window().windowHandle(), Qt::Key_E,
+                        Qt::ControlModifier | Qt::ShiftModifier);
 
         // Asked once, naming the folder, and only when an earlier export is there.
         QCOMPARE(questions.size(), earlierExport ? 1 : 0);
