@@ -3,31 +3,14 @@
 #include "export/export_tables.h"
 #include "export/picture_file_name.h"
 #include "platform/saved_file.h"
+#include "platform/system_file.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 namespace cablemeter {
-
-namespace {
-
-// Makes the folder and those missing above it; false with the system's reason.
-bool makeFolder(const QString& folder, QString& reason)
-{
-    std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
-    if (!error)
-        return true;
-    reason = QString::fromLocal8Bit(error.message());
-    return false;
-}
-
-} // namespace
 
 RecordExport::RecordExport(PageReader& reader, Settings settings)
     : m_settings(std::move(settings)), m_reading(reader, m_settings.background),
@@ -40,7 +23,7 @@ ExportResult RecordExport::run()
     m_result = {};
     // Made only now that the records' source is known to be there.
     m_madeFolder = !QFileInfo::exists(m_settings.folder);
-    if (QString reason; !makeFolder(m_settings.folder, reason)) {
+    if (QString reason; !makeFolders(m_settings.folder, reason)) {
         m_madeFolder = false;
         failed(ExportOutcome::WriteFailed,
                QStringLiteral("Cannot make the folder %1: %2").arg(m_settings.folder, reason));
