@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/save_picture.h"
+#include "app/window_export.h"
 #include "app/window_report.h"
 #include "catalogue/record_catalogue.h"
 #include "link/meter_link.h"
@@ -28,11 +29,13 @@ CableMeterApp::CableMeterApp(PortMap ports, SerialPort* port, std::unique_ptr<Fi
     m_link->describeChosenPort();
     m_catalogue = std::make_unique<RecordCatalogue>(*m_window, *m_link, *m_picture);
     m_saver = std::make_unique<PictureSaver>(*m_dialog, *m_window);
+    const auto tellDone = [this](const QString& title, const QString& message) {
+        m_window->reportDone(title, message);
+    };
+    m_export = std::make_unique<WindowExport>(*m_dialog, *m_window, *m_link,
+                                              QCoreApplication::applicationDirPath(), tellDone);
     m_report = std::make_unique<WindowReport>(
-        *m_dialog, *m_window, *m_link, QCoreApplication::applicationDirPath(),
-        [this](const QString& title, const QString& message) {
-            m_window->reportDone(title, message);
-        },
+        *m_dialog, *m_window, *m_link, QCoreApplication::applicationDirPath(), tellDone,
         [this] { return m_link->verifiesPages(); }, [this] { return m_link->portName(); });
 
     connect(m_picture, &ScreenPicture::changed, window,
@@ -47,12 +50,11 @@ CableMeterApp::CableMeterApp(PortMap ports, SerialPort* port, std::unique_ptr<Fi
     connect(window, &MainWindow::saveAsRequested, this,
             [this] { m_saver->save(m_picture->image()); });
     connect(window, &MainWindow::quitRequested, this, &CableMeterApp::quit);
+    connect(window, &MainWindow::exportRequested, this, [this] { m_export->exportAll(); });
     connect(window, &MainWindow::reportRequested, this, [this] { m_report->create(); });
     connect(window, &MainWindow::cancelRequested, this, [this] {
-        if (!m_report->isRunning())
-            return;
-        m_report->cancel();
-        m_link->cancel();
+        if (m_export->isRunning() || m_report->isRunning())
+            cancelMenuTasks();
     });
 }
 
@@ -65,9 +67,15 @@ void CableMeterApp::quit()
     m_quitting = true;
     // A read cut short by Quit is no failure to tell anyone about.
     m_window->setErrorReporter([](const QString&, const QString&) {});
+    cancelMenuTasks();
+    QCoreApplication::exit(0);
+}
+
+void CableMeterApp::cancelMenuTasks()
+{
+    m_export->cancel();
     m_report->cancel();
     m_link->cancel();
-    QCoreApplication::exit(0);
 }
 
 } // namespace cablemeter

@@ -14,6 +14,7 @@ class MeterLink;
 class PictureSaver;
 class RecordCatalogue;
 class ScreenPicture;
+class WindowExport;
 class WindowReport;
 class SerialPort;
 
@@ -32,12 +33,16 @@ public:
     MeterLink& link() { return *m_link; }
     RecordCatalogue& catalogue() { return *m_catalogue; }
     ScreenPicture& picture() { return *m_picture; }
+    WindowExport& recordExport() { return *m_export; }
     WindowReport& report() { return *m_report; }
 
     // Quit: ends the program at once, also while a page read waits for the meter.
     void quit();
 
 private:
+    // Esc and Quit: the export or report under way stops, its page read at once.
+    void cancelMenuTasks();
+
     PortMap m_ports;
     std::unique_ptr<MainWindow> m_window;
     ScreenPicture* m_picture = nullptr;
@@ -46,6 +51,7 @@ private:
     std::unique_ptr<MeterLink> m_link;
     std::unique_ptr<RecordCatalogue> m_catalogue;
     std::unique_ptr<PictureSaver> m_saver;
+    std::unique_ptr<WindowExport> m_export;
     std::unique_ptr<WindowReport> m_report;
     bool m_quitting = false;
 };

@@ -125,13 +125,24 @@ void MainWindow::buildScreenFrame()
     m_quitButton = placeButton(m_screenFrame, "Command3", "Quit", twipsRect(4200, 4320, 975, 495));
 }
 
+QAction* MainWindow::addRecordMenuAction(const QString& text, const QKeySequence& shortcut)
+{
+    auto* action = new QAction(text, this);
+    action->setShortcut(shortcut);
+    action->setShortcutVisibleInContextMenu(true);
+    // The shortcut works in the whole window, not only while the menu is open.
+    addAction(action);
+    return action;
+}
+
 void MainWindow::buildRecordMenu()
 {
-    m_createReportAction = new QAction(QStringLiteral("Create report..."), this);
-    m_createReportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    m_createReportAction->setShortcutVisibleInContextMenu(true);
-    // The shortcut works in the whole window, not only while the menu is open.
-    addAction(m_createReportAction);
+    // Not Ctrl+E: on X11 the status line and the port selector take it as End of line.
+    m_exportAllAction = addRecordMenuAction(QStringLiteral("Export all records..."),
+                                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    connect(m_exportAllAction, &QAction::triggered, this, &MainWindow::exportRequested);
+    m_createReportAction =
+        addRecordMenuAction(QStringLiteral("Create report..."), QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(m_createReportAction, &QAction::triggered, this, &MainWindow::reportRequested);
     // A right-click, the menu key or Shift+F10 on the list opens its menu; it selects nothing.
     m_recordList->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -144,6 +155,7 @@ void MainWindow::showRecordMenu(const QPoint& position)
 {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("RecordMenu"));
+    menu.addAction(m_exportAllAction);
     menu.addAction(m_createReportAction);
     menu.exec(m_recordList->viewport()->mapToGlobal(position));
 }
@@ -256,6 +268,7 @@ void MainWindow::setBusy(bool busy)
         m_focusBeforeBusy = QApplication::focusWidget();
     for (QWidget* control : meterControls)
         control->setEnabled(!busy);
+    m_exportAllAction->setEnabled(!busy);
     m_createReportAction->setEnabled(!busy);
     // Disabling the focused button or list moved the focus away; give it back, so the arrow keys
     // go on walking the list after a record is drawn.
@@ -269,6 +282,15 @@ void MainWindow::reportDone(const QString& title, const QString& message)
         m_doneReporter(title, message);
     else
         QMessageBox::information(this, title, message);
+}
+
+bool MainWindow::askYesNo(const QString& title, const QString& question)
+{
+    if (m_questionAnswerer)
+        return m_questionAnswerer(title, question);
+    // No is the default: Enter alone replaces nothing.
+    return QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 void MainWindow::reportError(const QString& title, const QString& message)

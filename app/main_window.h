@@ -12,6 +12,7 @@ class QAction;
 class QComboBox;
 class QGroupBox;
 class QImage;
+class QKeySequence;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -29,6 +30,7 @@ class MainWindow : public QWidget, public WindowControls, public LinkObserver {
     Q_OBJECT
 public:
     using ErrorReporter = std::function<void(const QString& title, const QString& message)>;
+    using QuestionAnswerer = std::function<bool(const QString& title, const QString& question)>;
 
     explicit MainWindow(QWidget* parent = nullptr);
 
@@ -36,6 +38,11 @@ public:
     void setErrorReporter(ErrorReporter reporter) { m_errorReporter = std::move(reporter); }
     // Replaces the message box that reportDone() shows.
     void setDoneReporter(ErrorReporter reporter) { m_doneReporter = std::move(reporter); }
+    // Replaces the question box that askYesNo() shows, for example to answer it in tests.
+    void setQuestionAnswerer(QuestionAnswerer answerer)
+    {
+        m_questionAnswerer = std::move(answerer);
+    }
     // Tells the user what a finished task wrote.
     void reportDone(const QString& title, const QString& message);
 
@@ -52,6 +59,7 @@ public:
     int selectedListLine() const override;
     void setBusy(bool busy) override;
     void reportError(const QString& title, const QString& message) override;
+    bool askYesNo(const QString& title, const QString& question) override;
 
     // LinkObserver
     void showIndicator(const QColor& colour) override;
@@ -63,7 +71,9 @@ public:
     QString portSelectorText() const;
 
     ScreenView* screenView() const { return m_picture; }
-    // The record list's menu entry "Create report...", with its keyboard shortcut.
+    // The record list's menu entries "Export all records..." and "Create report...", with their
+    // keyboard shortcuts.
+    QAction* exportAllAction() const { return m_exportAllAction; }
     QAction* createReportAction() const { return m_createReportAction; }
 
 public slots:
@@ -80,8 +90,9 @@ signals:
     void portSelectorChanged(); // another port was picked or typed in the selector
     void saveAsRequested();     // Save As (Command6)
     void quitRequested();       // Quit (Command3) or the window closed by its frame
-    void reportRequested();     // "Create report..." in the record list's menu, or its shortcut
-    void cancelRequested();     // Esc: ends the report under way
+    void exportRequested(); // "Export all records..." in the record list's menu, or its shortcut
+    void reportRequested(); // "Create report..." in the record list's menu, or its shortcut
+    void cancelRequested(); // Esc: ends the export or the report under way
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,6 +103,8 @@ private:
     void buildScreenFrame();
     void connectControls();
     void buildRecordMenu();
+    // A menu entry of the record list whose shortcut works in the whole window.
+    QAction* addRecordMenuAction(const QString& text, const QKeySequence& shortcut);
     void showRecordMenu(const QPoint& position);
 
     QGroupBox* m_portFrame = nullptr;
@@ -113,10 +126,12 @@ private:
     QPushButton* m_saveAsButton = nullptr;
     QPushButton* m_quitButton = nullptr;
 
+    QAction* m_exportAllAction = nullptr;
     QAction* m_createReportAction = nullptr;
 
     ErrorReporter m_errorReporter;
     ErrorReporter m_doneReporter;
+    QuestionAnswerer m_questionAnswerer;
     QPointer<QWidget> m_focusBeforeBusy;
 };
 

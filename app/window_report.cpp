@@ -1,5 +1,6 @@
 #include "app/window_report.h"
 
+#include "app/menu_task.h"
 #include "catalogue/background_picture.h"
 #include "export/recording_page_reader.h"
 #include "export/report_document.h"
@@ -7,9 +8,7 @@
 #include "export/report_text.h"
 #include "platform/file_dialog.h"
 #include "platform/saved_file.h"
-#include "platform/window_controls.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <utility>
@@ -21,40 +20,22 @@ namespace {
 constexpr char kReportFilter[] = "PDF report (*.pdf)|*.pdf|HTML report (*.html)|*.html";
 constexpr char kLimitsFilter[] = "Limits (*.txt *.limits)|*.txt;*.limits|All files (*)|*";
 constexpr char kProposedName[] = "report.pdf";
-constexpr int kProgressMaximum = 100;
 const QString kFailedTitle = QStringLiteral("Report not written");
-
-QString shown(const QString& path)
-{
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-}
-
-// Marks the report as running for as long as it lives.
-class RunningScope {
-public:
-    explicit RunningScope(bool& running) : m_running(running) { m_running = true; }
-    ~RunningScope() { m_running = false; }
-    RunningScope(const RunningScope&) = delete;
-    RunningScope& operator=(const RunningScope&) = delete;
-
-private:
-    bool& m_running;
-};
 
 } // namespace
 
 WindowReport::WindowReport(FileDialog& dialog, WindowControls& controls, PageReader& reader,
-                           QString programFolder, TellDone tellDone, PagesVerified pagesVerified,
-                           PortName portName)
-    : m_dialog(dialog), m_controls(controls), m_reader(reader),
-      m_programFolder(std::move(programFolder)), m_tellDone(std::move(tellDone)),
-      m_pagesVerified(std::move(pagesVerified)), m_portName(std::move(portName))
+                           QString programFolder, MenuTask::TellDone tellDone,
+                           PagesVerified pagesVerified, PortName portName)
+    : m_dialog(dialog), m_reader(reader), m_programFolder(std::move(programFolder)),
+      m_task(controls, std::move(tellDone)), m_pagesVerified(std::move(pagesVerified)),
+      m_portName(std::move(portName))
 {
 }
 
 std::optional<QString> WindowReport::create()
 {
-    if (m_running)
+    if (m_task.isRunning())
         return std::nullopt;
     const std::optional<QString> path =
         m_dialog.askSaveFileName(QLatin1String(kReportFilter), QLatin1String(kProposedName));
@@ -62,7 +43,7 @@ std::optional<QString> WindowReport::create()
         return std::nullopt;
     if (!reportFormatFor(*path)) {
         fail(QStringLiteral("The report needs a name ending in .pdf or .html:\n%1")
-                 .arg(shown(*path)));
+                 .arg(shownPath(*path)));
         return std::nullopt;
     }
     if (const std::optional<QString> refusal = refusalToWrite(*path)) {
@@ -88,32 +69,24 @@ std::optional<QString> WindowReport::readAndWrite(const QString& path, const QSt
                                         "again. Nothing was read from the meter."));
             return std::nullopt;
         }
-        heading.limits = shown(limitsPath);
+        heading.limits = shownPath(limitsPath);
     }
 
-    RunningScope running(m_running);
-    m_cancelled = false;
-    BusyScope busy(m_controls);
-    m_controls.setProgressVisible(true);
-    m_controls.setProgressMaximum(kProgressMaximum);
-    m_controls.setProgressValue(0);
-    m_controls.setStatusText(QStringLiteral("Report ..."));
+    const MenuTask::Running running(m_task, QStringLiteral("Report ..."));
 
     // Each page comes from the meter once; drawing and decoding a record read the same pages.
     RecordingPageReader pages(m_reader);
     ReportReading reading(pages, findBackgroundPicture(m_programFolder).image, limits);
-    reading.setProgress([this](int done, int total) {
-        m_controls.setProgressValue(kProgressMaximum * done / total);
-    });
-    reading.setStopRequested([this] { return m_cancelled; });
+    reading.setProgress([this](int done, int total) { m_task.showProgress(done, total); });
+    reading.setStopRequested([this] { return m_task.isCancelled(); });
     if (!reading.read()) {
         if (reading.wasStopped()) {
-            m_controls.setStatusText(QStringLiteral("Report cancelled"));
+            m_task.showStatus(QStringLiteral("Report cancelled"));
             return std::nullopt;
         }
         fail(reading.error() + QStringLiteral("\n%1 was not written. Check the meter and its "
                                               "cable, then create the report again.")
-                                   .arg(shown(path)));
+                                   .arg(shownPath(path)));
         return std::nullopt;
     }
 
@@ -128,17 +101,15 @@ std::optional<QString> WindowReport::readAndWrite(const QString& path, const QSt
         fail(error + QStringLiteral("\n\nChoose a folder you may write that has room."));
         return std::nullopt;
     }
-    m_controls.setStatusText(QStringLiteral("Report written"));
-    m_tellDone(QStringLiteral("Report written"),
-               QStringLiteral("The report was written to\n%1\n\n%2.")
-                   .arg(shown(path), resultCountsText(reading.records())));
+    m_task.succeed(QStringLiteral("Report written"),
+                   QStringLiteral("The report was written to\n%1\n\n%2.")
+                       .arg(shownPath(path), resultCountsText(reading.records())));
     return path;
 }
 
 void WindowReport::fail(const QString& message)
 {
-    m_controls.setStatusText(kFailedTitle);
-    m_controls.reportError(kFailedTitle, message);
+    m_task.fail(kFailedTitle, message);
 }
 
 } // namespace cablemeter

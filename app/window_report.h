@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/menu_task.h"
+
 #include <QString>
 
 #include <functional>
@@ -17,36 +19,32 @@ class WindowControls;
 // whole, or not at all. The window's picture, its list and the catalogue file are left alone.
 class WindowReport {
 public:
-    using TellDone = std::function<void(const QString& title, const QString& message)>;
     using PagesVerified = std::function<bool()>;
     using PortName = std::function<QString()>;
 
     // programFolder: where the screens' background is looked up, as for the window's screens.
     // portName: the meter's port as the user knows it, for the report's first page.
     WindowReport(FileDialog& dialog, WindowControls& controls, PageReader& reader,
-                 QString programFolder, TellDone tellDone, PagesVerified pagesVerified,
+                 QString programFolder, MenuTask::TellDone tellDone, PagesVerified pagesVerified,
                  PortName portName);
 
     // The file written, or nothing when the user cancelled or it failed (the user was told why).
     std::optional<QString> create();
     // Esc or Quit: the reading under way ends and nothing is written. The caller also cancels
     // the link's wait.
-    void cancel() { m_cancelled = true; }
-    bool isRunning() const { return m_running; }
+    void cancel() { m_task.cancel(); }
+    bool isRunning() const { return m_task.isRunning(); }
 
 private:
     std::optional<QString> readAndWrite(const QString& path, const QString& limitsPath);
     void fail(const QString& message);
 
     FileDialog& m_dialog;
-    WindowControls& m_controls;
     PageReader& m_reader;
     QString m_programFolder;
-    TellDone m_tellDone;
+    MenuTask m_task;
     PagesVerified m_pagesVerified;
     PortName m_portName;
-    bool m_running = false;
-    bool m_cancelled = false;
 };
 
 } // namespace cablemeter

@@ -1,37 +1,19 @@
 #include "cli/export_command.h"
 
-#include "catalogue/background_picture.h"
-#include "catalogue/record_catalogue.h"
 #include "cli/command_options.h"
 #include "cli/console_output.h"
 #include "cli/exit_code.h"
 #include "cli/interrupt_watch.h"
-#include "cli/meter_session.h"
-#include "cli/record_export.h"
-#include "export/recording_page_reader.h"
-#include "link/flash_image_reader.h"
-#include "link/meter_link.h"
+#include "cli/record_source.h"
+#include "export/record_export.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QDir>
 
 namespace cablemeter::cli {
 
 namespace {
 
 const QStringList kPictureFormats = {QStringLiteral("png"), QStringLiteral("bmp")};
-
-// The window's background, found as the window finds it; a plain picture (and a warning) without
-// it.
-QImage screenBackground()
-{
-    const BackgroundPicture background =
-        findBackgroundPicture(QCoreApplication::applicationDirPath());
-    if (background.image.isNull())
-        printProblem(background.error + QStringLiteral("\nScreens are drawn on a plain picture."));
-    return background.image;
-}
 
 } // namespace
 
@@ -54,14 +36,8 @@ int ExportCommand::run(const QStringList& arguments)
         "file is written: a file of one of those names that no export listed is never\n"
         "replaced, and the export stops with nothing written (exit status 4). An export that\n"
         "fails or is interrupted removes the files it wrote."));
-    const QCommandLineOption image(QStringLiteral("image"),
-                                   QStringLiteral("Read the records from a flash image file "
-                                                  "(as dump writes it)."),
-                                   QStringLiteral("FILE"));
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Read the records from the meter on this "
-                                                 "serial device (or COM1 to COM4)."),
-                                  QStringLiteral("DEVICE"));
+    RecordSource source(m_watch);
+    source.addOptions(parser);
     const QCommandLineOption dir(QStringLiteral("dir"),
                                  QStringLiteral("The folder for the files (made when missing)."),
                                  QStringLiteral("DIR"));
@@ -75,23 +51,10 @@ int ExportCommand::run(const QStringList& arguments)
         QStringLiteral("force"),
         QStringLiteral("When DIR holds an earlier export, remove the files it wrote (as listed "
                        "in its cablemeter-export.txt) before writing this one."));
-    const QCommandLineOption verify = verifyOption();
-    parser.addOptions({image, port, dir, format, json, force, verify});
+    parser.addOptions({dir, format, json, force});
     int exitCode = kExitSuccess;
     if (!parseCommandOptions(parser, usage, arguments, exitCode) ||
-        !requireOptions(parser, {dir}, exitCode))
-        return exitCode;
-    if (parser.isSet(image) == parser.isSet(port)) {
-        printProblem(QStringLiteral("give either --image FILE or --port DEVICE\nUsage: ") + usage);
-        return kExitUsage;
-    }
-    if (parser.isSet(image) && parser.isSet(verify)) {
-        printProblem(QStringLiteral("--verify checks what is read from the meter: it goes with "
-                                    "--port, not --image\nUsage: ") +
-                     usage);
-        return kExitUsage;
-    }
-    if (parser.isSet(port) && !requirePortName(parser.value(port), exitCode))
+        !requireOptions(parser, {dir}, exitCode) || !source.takeOptions(parser, usage, exitCode))
         return exitCode;
     const QString pictureFormat = parser.value(format).toLower();
     if (!kPictureFormats.contains(pictureFormat)) {
@@ -102,27 +65,59 @@ int ExportCommand::run(const QStringList& arguments)
 
     const RecordExport::Settings settings{parser.value(dir), pictureFormat, parser.isSet(json),
                                           screenBackground(), parser.isSet(force)};
-
-    if (parser.isSet(image)) {
-        FlashImageReader imageReader;
-        if (!imageReader.load(parser.value(image))) {
-            printProblem(imageReader.lastError());
-            return kExitFileFailed;
-        }
-        return RecordExport(imageReader, m_watch, settings).run();
-    }
-
-    MeterSession session(parser.value(port), m_watch, false, parser.isSet(verify));
-    if (!session.open()) {
-        printProblem(session.openError());
-        return kExitPortNotOpened;
-    }
-    // Each page comes from the meter once; drawing and decoding a record read the same pages.
-    RecordingPageReader meterPages(session.link());
-    const int status = RecordExport(meterPages, m_watch, settings).run();
-    if (status == kExitSuccess && parser.isSet(verify))
+    if (!source.open(exitCode))
+        return exitCode;
+    RecordExport recordExport(source.reader(), settings);
+    recordExport.setStopRequested([this] { return m_watch.interruptedNow(); });
+    const int status = finished(recordExport.run(), settings.folder);
+    if (status == kExitSuccess && source.verifies())
         printMessage(verifiedNote());
     return status;
+}
+
+int ExportCommand::finished(const ExportResult& result, const QString& folder) const
+{
+    if (result.removedEarlierFiles)
+        printMessage(QStringLiteral("Removed the %1 files of the earlier export in %2.")
+                         .arg(*result.removedEarlierFiles)
+                         .arg(folder));
+    if (result.outcome == ExportOutcome::Written) {
+        for (const QString& path : result.writtenFiles)
+            printLine(path);
+        return kExitSuccess;
+    }
+    if (result.outcome == ExportOutcome::EarlierExport) {
+        printProblem(result.problem +
+                     QStringLiteral(" Export into another folder, or add --force "
+                                    "to remove the files that export wrote first."));
+        return kExitEarlierExport;
+    }
+    if (!result.problem.isEmpty())
+        printProblem(result.problem);
+    tellCleanUp(result, folder);
+    if (result.outcome == ExportOutcome::Stopped)
+        return m_watch.exitCode();
+    return result.outcome == ExportOutcome::MeterFailed ? kExitMeterFailed : kExitFileFailed;
+}
+
+void ExportCommand::tellCleanUp(const ExportResult& result, const QString& folder) const
+{
+    const QString interrupted =
+        m_watch.isInterrupted() ? QStringLiteral("interrupted; ") : QString();
+    if (!result.leftFiles.isEmpty())
+        printProblem(interrupted +
+                     QStringLiteral("the export into %1 stopped, and %2 of the files it wrote "
+                                    "could not be removed; remove them yourself:\n  %3")
+                         .arg(folder)
+                         .arg(result.leftFiles.size())
+                         .arg(result.leftFiles.join(QStringLiteral("\n  "))));
+    else if (result.unfinishedFiles > 0)
+        printProblem(interrupted + QStringLiteral("the export into %1 stopped; the %2 files it had "
+                                                  "written were removed.")
+                                       .arg(folder)
+                                       .arg(result.unfinishedFiles));
+    else if (m_watch.isInterrupted())
+        printProblem(interrupted + QStringLiteral("nothing was written into %1.").arg(folder));
 }
 
 } // namespace cablemeter::cli

@@ -2,6 +2,10 @@
 
 #include <QStringList>
 
+namespace cablemeter {
+struct ExportResult;
+}
+
 namespace cablemeter::cli {
 
 class InterruptWatch;
@@ -16,6 +20,11 @@ public:
     int run(const QStringList& arguments);
 
 private:
+    // Tells the user how the export ended, in the command's words; returns the exit status.
+    int finished(const ExportResult& result, const QString& folder) const;
+    // What became of the files an export that did not complete had written.
+    void tellCleanUp(const ExportResult& result, const QString& folder) const;
+
     InterruptWatch& m_watch;
 };
 

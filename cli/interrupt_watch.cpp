@@ -3,12 +3,20 @@
 #include "cli/exit_code.h"
 #include "platform/interrupt_signals.h"
 
+#include <QCoreApplication>
+
 namespace cablemeter::cli {
 
 InterruptWatch::InterruptWatch(QObject* parent) : QObject(parent)
 {
     auto* signalSource = new InterruptSignals(this);
     connect(signalSource, &InterruptSignals::interrupted, this, &InterruptWatch::takeSignal);
+}
+
+bool InterruptWatch::interruptedNow()
+{
+    QCoreApplication::processEvents();
+    return isInterrupted();
 }
 
 int InterruptWatch::exitCode() const

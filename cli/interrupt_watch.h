@@ -13,6 +13,9 @@ public:
     explicit InterruptWatch(QObject* parent = nullptr);
 
     bool isInterrupted() const { return m_signalNumber != 0; }
+    // The same, once a pending Ctrl-C has been let through: reading an image never waits for
+    // events, so a long run asks this between its steps.
+    bool interruptedNow();
     // 128 + the signal's number once interrupted.
     int exitCode() const;
 

@@ -1,22 +1,17 @@
 #include "cli/report_command.h"
 
-#include "catalogue/background_picture.h"
 #include "cli/command_options.h"
 #include "cli/console_output.h"
 #include "cli/exit_code.h"
 #include "cli/interrupt_watch.h"
-#include "cli/meter_session.h"
+#include "cli/record_source.h"
 #include "cli/transfer_progress.h"
-#include "export/recording_page_reader.h"
 #include "export/report_document.h"
 #include "export/report_reading.h"
 #include "export/report_text.h"
-#include "link/flash_image_reader.h"
-#include "link/meter_link.h"
 #include "platform/saved_file.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFileInfo>
 
@@ -28,15 +23,6 @@ const QString kUsage = QStringLiteral(
     "cablemeter-cli report (--image FILE | --port DEVICE) --out FILE [--limits FILE] "
     "[--title TEXT] [--paper a4|letter] [--verify]");
 const QString kDefaultTitle = QStringLiteral("Cable meter report");
-
-QImage reportBackground()
-{
-    const BackgroundPicture background =
-        findBackgroundPicture(QCoreApplication::applicationDirPath());
-    if (background.image.isNull())
-        printProblem(background.error + QStringLiteral("\nScreens are drawn on a plain picture."));
-    return background.image;
-}
 
 std::optional<PaperSize> paperSize(const QString& name)
 {
@@ -61,14 +47,8 @@ int ReportCommand::run(const QStringList& arguments)
         "Then each record with a screen follows with the screen as the window draws it, its\n"
         "values and every limit applied. The file appears only when complete. A limits file\n"
         "with a mistake is refused, naming its line, before the meter is read (exit status 6)."));
-    const QCommandLineOption image(QStringLiteral("image"),
-                                   QStringLiteral("Read the records from a flash image file "
-                                                  "(as dump writes it)."),
-                                   QStringLiteral("FILE"));
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Read the records from the meter on this "
-                                                 "serial device (or COM1 to COM4)."),
-                                  QStringLiteral("DEVICE"));
+    RecordSource source(m_watch);
+    source.addOptions(parser);
     const QCommandLineOption out(QStringLiteral("out"),
                                  QStringLiteral("The report file: a name ending in .pdf or .html."),
                                  QStringLiteral("FILE"));
@@ -82,24 +62,11 @@ int ReportCommand::run(const QStringList& arguments)
     const QCommandLineOption paper(QStringLiteral("paper"),
                                    QStringLiteral("The PDF's paper: a4 (default) or letter."),
                                    QStringLiteral("PAPER"), QStringLiteral("a4"));
-    const QCommandLineOption verify(
-        QStringLiteral("verify"),
-        QStringLiteral("Read every page from the meter twice and take it only when both agree."));
-    parser.addOptions({image, port, out, limitsOption, title, paper, verify});
+    parser.addOptions({out, limitsOption, title, paper});
     int exitCode = kExitSuccess;
     if (!parseCommandOptions(parser, kUsage, arguments, exitCode) ||
-        !requireOptions(parser, {out}, exitCode))
+        !requireOptions(parser, {out}, exitCode) || !source.takeOptions(parser, kUsage, exitCode))
         return exitCode;
-    if (parser.isSet(image) == parser.isSet(port)) {
-        printProblem(QStringLiteral("give either --image FILE or --port DEVICE\nUsage: ") + kUsage);
-        return kExitUsage;
-    }
-    if (parser.isSet(port) && !requirePortName(parser.value(port), exitCode))
-        return exitCode;
-    if (parser.isSet(verify) && !parser.isSet(port)) {
-        printProblem(QStringLiteral("--verify reads the meter's pages twice: it needs --port"));
-        return kExitUsage;
-    }
     const QString outPath = parser.value(out);
     const std::optional<ReportFormat> format = reportFormatFor(outPath);
     if (!format) {
@@ -137,49 +104,29 @@ int ReportCommand::run(const QStringList& arguments)
             break;
         }
     }
-    const QImage background = reportBackground();
-
-    FlashImageReader imageReader;
-    std::unique_ptr<MeterSession> session;
-    std::unique_ptr<RecordingPageReader> meterPages;
-    PageReader* reader = &imageReader;
-    if (parser.isSet(image)) {
-        if (!imageReader.load(parser.value(image))) {
-            printProblem(imageReader.lastError());
-            return kExitFileFailed;
-        }
+    const QImage background = screenBackground();
+    if (!source.open(exitCode))
+        return exitCode;
+    if (source.readsImage()) {
         heading.source = QStringLiteral("flash image file %1")
-                             .arg(QFileInfo(parser.value(image)).absoluteFilePath());
+                             .arg(QFileInfo(source.imagePath()).absoluteFilePath());
         heading.imageSha256 = QString::fromLatin1(
-            QCryptographicHash::hash(imageReader.image(), QCryptographicHash::Sha256).toHex());
+            QCryptographicHash::hash(source.image(), QCryptographicHash::Sha256).toHex());
         heading.verification = QStringLiteral("not known: read from a flash image file");
     } else {
-        session = std::make_unique<MeterSession>(parser.value(port), m_watch, false,
-                                                 parser.isSet(verify));
-        if (!session->open()) {
-            printProblem(session->openError());
-            return kExitPortNotOpened;
-        }
-        // Each page comes from the meter once; drawing and decoding a record read the same pages.
-        meterPages = std::make_unique<RecordingPageReader>(session->link());
-        reader = meterPages.get();
-        heading.source = QStringLiteral("the meter on %1").arg(session->link().portName());
+        heading.source = QStringLiteral("the meter on %1").arg(source.portName());
         heading.verification =
-            parser.isSet(verify)
+            source.verifies()
                 ? QStringLiteral("yes: every page was read twice and taken only when both "
                                  "reads agreed")
                 : QStringLiteral("no: every page was read once (--verify reads each twice)");
     }
     heading.madeAt = QDateTime::currentDateTime();
 
-    ReportReading reading(*reader, background, limits);
+    ReportReading reading(source.reader(), background, limits);
     TransferProgress progress(standardErrorIsTerminal());
     reading.setProgress([&progress](int done, int total) { progress.update(done, total); });
-    // Reading an image never waits for events: let a pending Ctrl-C through here.
-    reading.setStopRequested([this] {
-        QCoreApplication::processEvents();
-        return m_watch.isInterrupted();
-    });
+    reading.setStopRequested([this] { return m_watch.interruptedNow(); });
     const bool complete = reading.read();
     progress.finish();
     if (!complete && !reading.wasStopped()) {
@@ -188,8 +135,7 @@ int ReportCommand::run(const QStringList& arguments)
     }
     const QByteArray document =
         complete ? reportDocument(*format, heading, reading.records(), *paperChosen) : QByteArray();
-    QCoreApplication::processEvents();
-    if (!complete || m_watch.isInterrupted()) {
+    if (!complete || m_watch.interruptedNow()) {
         printProblem(QStringLiteral("interrupted; %1 was not written.").arg(outPath));
         return m_watch.exitCode();
     }

@@ -6,8 +6,8 @@
 
 namespace cablemeter {
 
-// The platform's file dialogs, narrowed to what Save As and the report need. Tests use a scripted
-// fake.
+// The platform's file dialogs, narrowed to what Save As, the report and the export need. Tests
+// use a scripted fake.
 class FileDialog {
 public:
     virtual ~FileDialog() = default;
@@ -24,6 +24,14 @@ public:
     {
         Q_UNUSED(title);
         Q_UNUSED(filter);
+        return std::nullopt;
+    }
+
+    // Shows a folder dialog with `title`, where the user may also make a new folder. Returns the
+    // chosen folder, or nothing on cancel. A dialog that only saves chooses nothing.
+    virtual std::optional<QString> askFolderName(const QString& title)
+    {
+        Q_UNUSED(title);
         return std::nullopt;
     }
 };

@@ -39,4 +39,12 @@ std::optional<QString> QtFileDialog::askOpenFileName(const QString& title, const
     return chosen;
 }
 
+std::optional<QString> QtFileDialog::askFolderName(const QString& title)
+{
+    const QString chosen = QFileDialog::getExistingDirectory(m_parent, title);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
 } // namespace cablemeter

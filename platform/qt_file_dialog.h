@@ -19,6 +19,7 @@ public:
     std::optional<QString> askSaveFileName(const QString& filter,
                                            const QString& proposedName) override;
     std::optional<QString> askOpenFileName(const QString& title, const QString& filter) override;
+    std::optional<QString> askFolderName(const QString& title) override;
 
 private:
     QWidget* m_parent = nullptr;

@@ -15,6 +15,8 @@
 #endif
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace cablemeter {
 
@@ -367,5 +369,20 @@ bool moveIntoPlace(const QString& from, const QString& to, bool replace, QString
 }
 
 #endif
+
+bool makeFolders(const QString& path, QString& reason)
+{
+#ifdef Q_OS_WIN
+    const std::filesystem::path folder(path.toStdWString());
+#else
+    const std::filesystem::path folder(QFile::encodeName(path).toStdString());
+#endif
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!error)
+        return true;
+    reason = QString::fromLocal8Bit(error.message());
+    return false;
+}
 
 } // namespace cablemeter

@@ -64,6 +64,10 @@ QString systemErrorText(unsigned long code);
 // Whether this user may write the existing file `path`; the reason when not.
 bool mayWriteExisting(const QString& path, QString& reason);
 
+// Makes the folder `path` and those missing above it; an existing folder is fine. False with the
+// system's reason when one cannot be made.
+bool makeFolders(const QString& path, QString& reason);
+
 // Renames a complete file into place. With `replace` false an existing file of the new name is
 // never replaced and the rename fails instead.
 bool moveIntoPlace(const QString& from, const QString& to, bool replace, QString& reason);

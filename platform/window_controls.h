@@ -33,6 +33,15 @@ public:
 
     // One message to the user per failure: what went wrong and what to do.
     virtual void reportError(const QString& title, const QString& message) = 0;
+
+    // A question the user answers Yes or No, such as whether to replace files. Controls that
+    // cannot ask answer No, so nothing is replaced.
+    virtual bool askYesNo(const QString& title, const QString& question)
+    {
+        Q_UNUSED(title);
+        Q_UNUSED(question);
+        return false;
+    }
 };
 
 // Disables the window's meter controls for the lifetime of an operation.

@@ -766,6 +766,11 @@ void CliWithMeterTest::commandLineMistakes_data()
     QTest::newRow("export of a missing image")
         << QStringList{"export", image, "no-such.bin", dir, "out"} << kExitFileFailed
         << "Cannot read no-such.bin" << QString();
+    // A folder that cannot be made is named with the system's reason.
+    QTest::newRow("export into a folder under a file")
+        << QStringList{"export", image, m_dumpPath, dir, m_dumpPath + QStringLiteral("/out")}
+        << kExitFileFailed << "Cannot make the folder " + m_dumpPath + "/out: Not a directory"
+        << QString();
     QTest::newRow("dump into a missing folder")
         << QStringList{"dump", "--port", "/dev/null", "--out", "no/such/folder/x.bin"}
         << kExitFileFailed << "Cannot write no/such/folder/x.bin" << QString();

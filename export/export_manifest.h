@@ -3,11 +3,11 @@
 #include <QString>
 #include <QStringList>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 // The list of files an export wrote into its folder, kept in the folder beside them and
 // written last. It tells a later export that the folder holds an earlier one, and it is all
-// that `export --force` removes: nothing the user put in the folder is ever touched.
+// that an export replacing it removes: nothing the user put in the folder is ever touched.
 class ExportManifest {
 public:
     static constexpr char kFileName[] = "cablemeter-export.txt";
@@ -42,4 +42,4 @@ private:
     QStringList m_written;
 };
 
-} // namespace cablemeter::cli
+} // namespace cablemeter

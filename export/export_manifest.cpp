@@ -1,4 +1,4 @@
-#include "cli/export_manifest.h"
+#include "export/export_manifest.h"
 
 #include "export/export_tables.h"
 #include "platform/regular_file.h"
@@ -11,14 +11,14 @@
 
 #include <utility>
 
-namespace cablemeter::cli {
+namespace cablemeter {
 
 namespace {
 
 // Some 35 names at most; a larger file is not one of our lists.
 constexpr qint64 kLargestManifest = 64 * 1024;
-const QString kHeading = QStringLiteral(
-    "# Files written by cablemeter-cli export; export --force removes exactly these.");
+const QString kHeading = QStringLiteral("# Files written by a cablemeter export; an export that "
+                                        "replaces it removes exactly these.");
 
 } // namespace
 
@@ -108,4 +108,4 @@ bool ExportManifest::isExportFileName(const QString& fileName)
     return tables.contains(fileName) || picture.match(fileName).hasMatch();
 }
 
-} // namespace cablemeter::cli
+} // namespace cablemeter
