@@ -15,6 +15,14 @@ namespace cablemeter {
 namespace {
 
 constexpr qint32 kBaudRate = 19200;
+constexpr qint64 kBitsPerByte = 10; // start, 8 data, stop
+constexpr qint64 kMillisecondsPerSecond = 1000;
+
+// How long `bytes` bytes take on the line, in whole milliseconds (rounded down).
+qint64 lineMilliseconds(qsizetype bytes)
+{
+    return qint64(bytes) * kBitsPerByte * kMillisecondsPerSecond / kBaudRate;
+}
 
 // QSerialPort reports a device held by someone else and one we may not touch alike; the file's
 // access rights tell them apart.
@@ -174,13 +182,16 @@ void QtSerialPort::takeArrivedBytes()
     if (chunk.isEmpty())
         return;
     const qint64 now = m_clock.elapsed();
-    // Gaps count from the first chunk after a request: a pause inside a reply shows here.
+    // Gaps count from the first chunk after a request: a pause inside a reply shows here. The
+    // chunk's own bytes took their line time to come, so a late look at the port (this program
+    // busy elsewhere) is not mistaken for a pause on the line.
     constexpr qint64 kNanosecondsPerMicrosecond = 1000;
     if (m_newBurst)
         m_firstByteDelay =
             (m_clock.nsecsElapsed() - m_burstExpectedAt) / kNanosecondsPerMicrosecond;
     else
-        m_burstMaxGap = qMax(m_burstMaxGap, now - m_lastByteAt);
+        m_burstMaxGap =
+            qMax(m_burstMaxGap, now - m_lastByteAt - lineMilliseconds(chunk.size()));
     m_newBurst = false;
     m_lastByteAt = now;
     m_pending.append(chunk);
