@@ -34,13 +34,19 @@ void ConsoleControls::appendListLine(const QString& line)
     printLine(withVisibleControlCharacters(line));
 }
 
-void ConsoleControls::reportError(const QString& title, const QString& message)
+void ConsoleControls::reportError(const QString&, const UserMessage& message)
 {
     ++m_reportedErrors;
     if (m_errorsSilenced)
         return;
     endProgressLine();
-    printProblem(title + QStringLiteral(": ") + message);
+    printProblem(message.text());
+}
+
+PortAdvice ConsoleControls::portAdvice() const
+{
+    return {QStringLiteral("give the meter's device with --port"),
+            QStringLiteral("run the command again")};
 }
 
 void ConsoleControls::endProgressLine()
