@@ -174,9 +174,7 @@ void RecordCatalogue::List1_Click()
         m_controls.reportError(
             QStringLiteral("Record not shown"),
             m_reader.failure().withDetail(
-                QStringLiteral("The record in slot %1 was not drawn; click it again once the "
-                               "meter answers.")
-                    .arg(slot)));
+                QStringLiteral("The record in slot %1 was not drawn.").arg(slot)));
 }
 
 QImage RecordCatalogue::loadBackground()

@@ -19,7 +19,8 @@ void ConsoleControls::setStatusText(const QString& text)
 
 void ConsoleControls::setProgressValue(int value)
 {
-    if (!m_drawProgress || !m_progressVisible || m_progressMaximum <= 0)
+    // A percentage is drawn after the status it belongs to ("Read Files ... 42 %"), not alone.
+    if (!m_drawProgress || !m_progressVisible || m_progressMaximum <= 0 || m_status.isEmpty())
         return;
     printProgress(
         QStringLiteral("\r%1 %2 %").arg(m_status).arg(value * kPercent / m_progressMaximum));

@@ -99,7 +99,7 @@ UserMessage permissionAdvice(const QString& portName, const QString& device,
                     .arg(device, group.name);
     return {what,
             QStringLiteral("Only the administrator can give you access: ask them to run one of "
-                           "the commands below, then %1.")
+                           "the commands in the details, then %1.")
                 .arg(advice.retry),
             owner + QStringLiteral("\n\n") + administratorLines(device)};
 }

@@ -280,7 +280,8 @@ private slots:
             << "Permission denied" << kPressOpen
             << QStringList{"Cannot open COM1 (/dev/ttyUSB0, FT232R USB UART): your user may not "
                            "use it (Permission denied).\nOnly the administrator can give you "
-                           "access: ask them to run one of the commands below, then press Open.",
+                           "access: ask them to run one of the commands in the details, then press "
+                           "Open.",
                            "sudo chmod a+rw /dev/ttyUSB0",
                            "echo 'KERNEL==\"ttyUSB[0-9]*\", GROUP=\"dialout\", MODE=\"0660\"' | "
                            "sudo tee /etc/udev/rules.d/70-cablemeter-serial.rules"}
