@@ -14,6 +14,7 @@ namespace {
 
 const QString kParagraphBreak = QStringLiteral("\n\n");
 const QString kListIndent = QStringLiteral("\n  ");
+const QString kOtherPortsHeading = QStringLiteral("Other serial ports on this computer:");
 
 QString indentedList(const QString& heading, const QStringList& lines)
 {
@@ -103,7 +104,7 @@ UserMessage refusedPortAdvice(const PortMap& ports, const PortChoice& choice, co
 
 QString otherPortsDetails(const PortMap& ports, const QStringList& lines)
 {
-    return portListDetails(ports, QStringLiteral("Other serial ports on this computer:"), lines);
+    return portListDetails(ports, kOtherPortsHeading, lines);
 }
 
 #else
@@ -200,11 +201,10 @@ UserMessage missingPortAdvice(const PortMap& ports, const PortChoice& choice,
                     .arg(PortMap::comName(portNumber))
                     .arg(found)
                     .arg(found == 1 ? QStringLiteral(" was") : QStringLiteral("s were")),
-                QStringLiteral("%1 (the ports found are listed below), then %2.")
+                QStringLiteral("%1 (the details list the ports found), then %2.")
                     .arg(sentence(advice.choosePort), advice.retry),
                 portListDetails(ports, choice, QStringLiteral("Serial ports on this computer:"))};
-    const QString otherPorts =
-        portListDetails(ports, choice, QStringLiteral("Other serial ports on this computer:"));
+    const QString otherPorts = portListDetails(ports, choice, kOtherPortsHeading);
     if (result.failure == OpenFailure::NotFound)
         return {QStringLiteral("Cannot open %1: the device does not exist (%2).")
                     .arg(ports.displayName(choice), result.systemReason),
@@ -231,7 +231,7 @@ UserMessage refusedPortAdvice(const PortMap& ports, const PortChoice& choice,
 
 QString otherPortsDetails(const PortMap&, const QStringList& lines)
 {
-    return indentedList(QStringLiteral("Other serial ports on this computer:"), lines);
+    return indentedList(kOtherPortsHeading, lines);
 }
 
 #endif

@@ -218,7 +218,7 @@ private slots:
         QTest::newRow("fewer ports than the COM number")
             << kWorkbench << QStringList() << 4 << notFound << noSuchFile << kPressOpen
             << QStringList{"Cannot open COM4: only 3 serial ports were found, so COM4 leads to "
-                           "none.\nChoose the meter's port (the ports found are listed below), "
+                           "none.\nChoose the meter's port (the details list the ports found), "
                            "then press Open.",
                            "COM1 leads to /dev/ttyUSB0 (FT232R USB UART)",
                            "COM2 leads to /dev/ttyUSB1 (USB-Serial Controller)",
@@ -308,8 +308,8 @@ private slots:
             << QStringList{"CABLEMETER_COM", "COM1 (/dev/ttyUSB9", kPressOpen};
         QTest::newRow("the command line's advice")
             << kWorkbench << QStringList() << 4 << notFound << noSuchFile << kRunAgain
-            << QStringList{"Give the meter's device with --port (the ports found are listed "
-                           "below), then run the command again."}
+            << QStringList{"Give the meter's device with --port (the details list the ports "
+                           "found), then run the command again."}
             << QStringList{kPressOpen, "choose"};
     }
     void openFailureAdvice()
