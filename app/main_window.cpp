@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/indicator_shape.h"
+#include "app/message_box.h"
 #include "app/record_list.h"
 #include "app/screen_view.h"
 #include "app/twips.h"
@@ -248,7 +249,7 @@ void MainWindow::showIndicator(const QColor& colour)
     m_indicator->setColour(colour);
 }
 
-void MainWindow::reportLinkFailure(const QString& title, const QString& message)
+void MainWindow::reportLinkFailure(const QString& title, const UserMessage& message)
 {
     reportError(title, message);
 }
@@ -293,12 +294,15 @@ bool MainWindow::askYesNo(const QString& title, const QString& question)
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
-void MainWindow::reportError(const QString& title, const QString& message)
+void MainWindow::reportError(const QString& title, const UserMessage& message)
 {
-    if (m_errorReporter)
-        m_errorReporter(title, message);
-    else
-        QMessageBox::warning(this, title, message);
+    if (m_errorReporter) {
+        m_errorReporter(title, message.text());
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, title, QString(), QMessageBox::Ok, this);
+    fillMessageBox(box, message);
+    box.exec();
 }
 
 } // namespace cablemeter

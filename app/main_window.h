@@ -29,6 +29,7 @@ class ScreenView;
 class MainWindow : public QWidget, public WindowControls, public LinkObserver {
     Q_OBJECT
 public:
+    // Gets a message's title and its plain text (UserMessage::text()).
     using ErrorReporter = std::function<void(const QString& title, const QString& message)>;
     using QuestionAnswerer = std::function<bool(const QString& title, const QString& question)>;
 
@@ -58,14 +59,14 @@ public:
     QString listLine(int row) const override;
     int selectedListLine() const override;
     void setBusy(bool busy) override;
-    void reportError(const QString& title, const QString& message) override;
+    void reportError(const QString& title, const UserMessage& message) override;
     bool askYesNo(const QString& title, const QString& question) override;
 
     // LinkObserver
     void showIndicator(const QColor& colour) override;
     // Shown as the selector's and the indicator's tooltip, so the user sees the real device.
     void showPortDescription(const QString& description) override;
-    void reportLinkFailure(const QString& title, const QString& message) override;
+    void reportLinkFailure(const QString& title, const UserMessage& message) override;
 
     // The port selector's text (Combo1), read when the port is opened.
     QString portSelectorText() const;

@@ -50,7 +50,7 @@ void MenuTask::succeed(const QString& title, const QString& message)
     m_tellDone(title, message);
 }
 
-void MenuTask::fail(const QString& title, const QString& message)
+void MenuTask::fail(const QString& title, const UserMessage& message)
 {
     m_controls.setStatusText(title);
     m_controls.reportError(title, message);

@@ -45,7 +45,7 @@ public:
     // The task wrote what it was to write: `title` in the status line and a message.
     void succeed(const QString& title, const QString& message);
     // The task wrote nothing (or could not clean up): `title` in the status line and a warning.
-    void fail(const QString& title, const QString& message);
+    void fail(const QString& title, const UserMessage& message);
 
 private:
     WindowControls& m_controls;

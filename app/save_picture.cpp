@@ -58,9 +58,10 @@ std::optional<QString> PictureSaver::save(const QImage& picture)
     if (const std::optional<QString> reason = writeBitmap(picture, *accepted)) {
         m_controls.reportError(
             QStringLiteral("Save As"),
-            QStringLiteral("The picture could not be saved as\n%1\n\n%2\n\nCheck that the folder "
-                           "exists, that you may write to it and that the disk has room.")
-                .arg(QDir::toNativeSeparators(*accepted), *reason));
+            {QStringLiteral("The picture could not be saved as %1: %2.")
+                 .arg(QDir::toNativeSeparators(*accepted), *reason),
+             QStringLiteral("Choose a folder you may write that has room (or another name), then "
+                            "press Save As again.")});
         return std::nullopt;
     }
     return accepted;

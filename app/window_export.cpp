@@ -105,7 +105,7 @@ void WindowExport::tellWritten(const ExportResult& result, const QString& folder
 
 void WindowExport::tellNotWritten(const ExportResult& result, const QString& folder)
 {
-    QString advice;
+    UserMessage message = result.problem;
     switch (result.outcome) {
     case ExportOutcome::Written:
         return;
@@ -114,25 +114,23 @@ void WindowExport::tellNotWritten(const ExportResult& result, const QString& fol
             m_task.showStatus(QStringLiteral("Export cancelled"));
             return;
         }
-        m_task.fail(kFailedTitle, QStringLiteral("The export into %1 was cancelled.\n\n%2")
-                                      .arg(shownPath(folder), cleanUpText(result, folder)));
-        return;
+        message =
+            UserMessage(QStringLiteral("The export into %1 was cancelled.").arg(shownPath(folder)),
+                        QStringLiteral("Remove the files it left yourself."));
+        break;
     case ExportOutcome::EarlierExport:
-        advice = QStringLiteral("Export again to replace it, or choose another folder.");
+        message.todo = QStringLiteral("Export again to replace it, or choose another folder.");
         break;
     case ExportOutcome::NamesTaken:
-        m_task.fail(kFailedTitle, result.problem); // it says what to do
-        return;
+        break; // it says what to do
     case ExportOutcome::MeterFailed:
-        advice = QStringLiteral("Check the meter and its cable, then export again.");
-        break;
+        break; // the link's message says what to do
     case ExportOutcome::WriteFailed:
-        advice = QStringLiteral("Make room, or choose a folder you may write, then export again.");
+        message.todo =
+            QStringLiteral("Make room, or choose a folder you may write, then export again.");
         break;
     }
-    m_task.fail(
-        kFailedTitle,
-        QStringLiteral("%1\n%2\n\n%3").arg(result.problem, advice, cleanUpText(result, folder)));
+    m_task.fail(kFailedTitle, message.withDetail(cleanUpText(result, folder)));
 }
 
 } // namespace cablemeter

@@ -42,12 +42,12 @@ std::optional<QString> WindowReport::create()
     if (!path)
         return std::nullopt;
     if (!reportFormatFor(*path)) {
-        fail(QStringLiteral("The report needs a name ending in .pdf or .html:\n%1")
-                 .arg(shownPath(*path)));
+        fail(UserMessage(QStringLiteral("%1 is not a name for a report.").arg(shownPath(*path)),
+                         QStringLiteral("Give a name ending in .pdf or .html.")));
         return std::nullopt;
     }
     if (const std::optional<QString> refusal = refusalToWrite(*path)) {
-        fail(*refusal);
+        fail(UserMessage(*refusal, QStringLiteral("Choose another name.")));
         return std::nullopt;
     }
     const std::optional<QString> limitsPath = m_dialog.askOpenFileName(
@@ -65,8 +65,10 @@ std::optional<QString> WindowReport::readAndWrite(const QString& path, const QSt
     if (!limitsPath.isEmpty()) {
         QString error;
         if (loadLimits(limitsPath, limits, error) != LimitsLoading::Loaded) {
-            fail(error + QStringLiteral("\n\nCorrect the limits file, then create the report "
-                                        "again. Nothing was read from the meter."));
+            fail(UserMessage(error,
+                             QStringLiteral("Correct the limits file, then create the report "
+                                            "again."),
+                             QStringLiteral("Nothing was read from the meter.")));
             return std::nullopt;
         }
         heading.limits = shownPath(limitsPath);
@@ -84,9 +86,8 @@ std::optional<QString> WindowReport::readAndWrite(const QString& path, const QSt
             m_task.showStatus(QStringLiteral("Report cancelled"));
             return std::nullopt;
         }
-        fail(reading.error() + QStringLiteral("\n%1 was not written. Check the meter and its "
-                                              "cable, then create the report again.")
-                                   .arg(shownPath(path)));
+        fail(
+            reading.error().withDetail(QStringLiteral("%1 was not written.").arg(shownPath(path))));
         return std::nullopt;
     }
 
@@ -98,7 +99,7 @@ std::optional<QString> WindowReport::readAndWrite(const QString& path, const QSt
                           : QStringLiteral("no: every page was read once");
     const QByteArray document = reportDocument(*reportFormatFor(path), heading, reading.records());
     if (QString error; !saveBytes(path, document, error)) {
-        fail(error + QStringLiteral("\n\nChoose a folder you may write that has room."));
+        fail(UserMessage(error, QStringLiteral("Choose a folder you may write that has room.")));
         return std::nullopt;
     }
     m_task.succeed(QStringLiteral("Report written"),
@@ -107,7 +108,7 @@ std::optional<QString> WindowReport::readAndWrite(const QString& path, const QSt
     return path;
 }
 
-void WindowReport::fail(const QString& message)
+void WindowReport::fail(const UserMessage& message)
 {
     m_task.fail(kFailedTitle, message);
 }

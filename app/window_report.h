@@ -2,6 +2,8 @@
 
 #include "app/menu_task.h"
 
+#include "platform/user_message.h"
+
 #include <QString>
 
 #include <functional>
@@ -37,7 +39,7 @@ public:
 
 private:
     std::optional<QString> readAndWrite(const QString& path, const QString& limitsPath);
-    void fail(const QString& message);
+    void fail(const UserMessage& message);
 
     FileDialog& m_dialog;
     PageReader& m_reader;

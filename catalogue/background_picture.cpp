@@ -1,6 +1,7 @@
 #include "catalogue/background_picture.h"
 
 #include "platform/regular_file.h"
+#include "platform/user_message.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,20 @@ namespace {
 // The installed data folder, seen from the folder that holds the installed program.
 constexpr char kInstalledDataFolder[] = "../share/cablemeter";
 
+QString reinstallAdvice()
+{
+    return QStringLiteral("Reinstall cablemeter, or copy %1 next to the program.")
+        .arg(QLatin1String(kBackgroundPictureFileName));
+}
+
+QString cannotLoad(const QString& path, const QString& reason)
+{
+    return UserMessage(
+               QStringLiteral("Cannot load the screen background %1: %2.").arg(path, reason),
+               reinstallAdvice())
+        .text();
+}
+
 } // namespace
 
 BackgroundPicture loadBackgroundPicture(const QString& path)
@@ -23,14 +38,14 @@ BackgroundPicture loadBackgroundPicture(const QString& path)
     QFile file;
     QString reason;
     if (!openRegularFile(file, path, FileOpening::ReadOnly, reason)) {
-        picture.error = QStringLiteral("Cannot load %1: %2").arg(path, reason);
+        picture.error = cannotLoad(path, reason);
         return picture;
     }
     QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     picture.image = reader.read();
     if (picture.image.isNull())
-        picture.error = QStringLiteral("Cannot load %1: %2").arg(path, reader.errorString());
+        picture.error = cannotLoad(path, reader.errorString());
     return picture;
 }
 
@@ -52,10 +67,12 @@ BackgroundPicture findBackgroundPicture(const QString& programFolder)
             return loadBackgroundPicture(path);
     }
     BackgroundPicture missing;
-    missing.error = QStringLiteral("The screen background %1 is missing: looked for %2.\n"
-                                   "Reinstall cablemeter, or copy %1 next to the program.")
-                        .arg(QLatin1String(kBackgroundPictureFileName),
-                             candidates.join(QStringLiteral(" and ")));
+    missing.error =
+        UserMessage(QStringLiteral("The screen background %1 is missing.")
+                        .arg(QLatin1String(kBackgroundPictureFileName)),
+                    reinstallAdvice(),
+                    QStringLiteral("Looked for %1.").arg(candidates.join(QStringLiteral(" and "))))
+            .text();
     return missing;
 }
 

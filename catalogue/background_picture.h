@@ -10,7 +10,7 @@ namespace cablemeter {
 inline constexpr char kBackgroundPictureFileName[] = "ZNull.ovl";
 
 // The screen's background picture as loaded from its file; a null image with the reason when the
-// file is missing or unreadable.
+// file is missing or unreadable, laid out as UserMessage::text() lays out a message.
 struct BackgroundPicture {
     QImage image;
     QString error;

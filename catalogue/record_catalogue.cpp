@@ -24,7 +24,7 @@ constexpr int kDownloadProgressStep = 3;
 constexpr int kListingProgressStep = 2;
 
 const QString kReadFailedTitle = QStringLiteral("Read failed");
-const QString kListKept = QStringLiteral("\nThe record list was left as it was.");
+const QString kListKept = QStringLiteral("The record list was left as it was.");
 
 // The full path: the catalogue file goes to the current folder, which the user may not know.
 QString shownPath(const QString& path)
@@ -71,7 +71,11 @@ bool RecordCatalogue::MadeIndex()
     // Something other than a file under the catalogue file's name is told before the meter is
     // asked for anything; the file is checked again when it is written.
     if (const std::optional<QString> refusal = refusalToWrite(shownPath(m_catalogueFilePath))) {
-        m_controls.reportError(kReadFailedTitle, *refusal + kListKept);
+        m_controls.reportError(kReadFailedTitle,
+                               {*refusal + QLatin1Char('.'),
+                                QStringLiteral("Move it away, or start the program from another "
+                                               "folder, then try again."),
+                                kListKept});
         return false;
     }
     // The file is written only once every page is in, so a Read that stops part-way leaves the
@@ -82,14 +86,7 @@ bool RecordCatalogue::MadeIndex()
         m_controls.setProgressValue(kDownloadProgressStep * slot);
         const int page = headerPage(slot);
         if (!m_reader.ReadFlash(page)) {
-            m_controls.reportError(
-                kReadFailedTitle,
-                QStringLiteral("The header page %1 of record slot %2 did not arrive: %3\n"
-                               "%4 and the record list were left as they were. Check the meter "
-                               "and its cable, then try again.")
-                    .arg(page)
-                    .arg(slot)
-                    .arg(m_reader.lastError(), shownPath(m_catalogueFilePath)));
+            reportFailedRead();
             return false;
         }
         const PageBuffer& buffer = m_reader.pageBuffer();
@@ -98,19 +95,30 @@ bool RecordCatalogue::MadeIndex()
     }
     // The last header page is checked like the others before anything is written.
     if (!m_reader.endOperation()) {
-        m_controls.reportError(
-            kReadFailedTitle, m_reader.lastError() +
-                                  QStringLiteral("\n%1 and the record list were left as they were.")
-                                      .arg(QDir::toNativeSeparators(
-                                          QFileInfo(m_catalogueFilePath).absoluteFilePath())));
+        reportFailedRead();
         return false;
     }
     QString error;
     if (!writeCatalogueFile(m_catalogueFilePath, contents, error)) {
-        m_controls.reportError(kReadFailedTitle, error + kListKept);
+        m_controls.reportError(
+            kReadFailedTitle,
+            {error + QLatin1Char('.'),
+             QStringLiteral("Make room on the disk, or start the program from a folder you may "
+                            "write, then try again."),
+             QStringLiteral("The earlier %1 and the record list were left as they were.")
+                 .arg(QLatin1String(kCatalogueFileName))});
         return false;
     }
     return true;
+}
+
+void RecordCatalogue::reportFailedRead()
+{
+    // The reader's message names the page, the slot and the port, and says what to do.
+    m_controls.reportError(kReadFailedTitle,
+                           m_reader.failure().withDetail(
+                               QStringLiteral("%1 and the record list were left as they were.")
+                                   .arg(shownPath(m_catalogueFilePath))));
 }
 
 bool RecordCatalogue::ProcDat()
@@ -118,7 +126,11 @@ bool RecordCatalogue::ProcDat()
     QByteArray blocks;
     QString error;
     if (!readCatalogueBlocks(m_catalogueFilePath, blocks, error)) {
-        m_controls.reportError(kReadFailedTitle, error + kListKept);
+        m_controls.reportError(kReadFailedTitle,
+                               {error + QLatin1Char('.'),
+                                QStringLiteral("Check that nothing else changes the file, then "
+                                               "try again."),
+                                kListKept});
         return false;
     }
     m_controls.clearList();
@@ -161,10 +173,8 @@ void RecordCatalogue::List1_Click()
     if (!checked)
         m_controls.reportError(
             QStringLiteral("Record not shown"),
-            QStringLiteral("The record in slot %1 could not be read from the meter: %2\n"
-                           "Check the meter and its cable, then click the record again.")
-                .arg(slot)
-                .arg(m_reader.lastError()));
+            m_reader.failure().withDetail(
+                QStringLiteral("The record in slot %1 was not drawn.").arg(slot)));
 }
 
 QImage RecordCatalogue::loadBackground()
@@ -172,9 +182,10 @@ QImage RecordCatalogue::loadBackground()
     const BackgroundPicture background = findBackgroundPicture(m_programFolder);
     if (background.image.isNull() && !m_backgroundReported) {
         m_backgroundReported = true;
-        m_controls.reportError(QStringLiteral("Background picture missing"),
-                               background.error +
-                                   QStringLiteral("\nScreens are drawn on a plain picture."));
+        m_controls.reportError(
+            QStringLiteral("Background picture missing"),
+            UserMessage(background.error)
+                .withDetail(QStringLiteral("Screens are drawn on a plain picture until then.")));
     }
     return background.image;
 }

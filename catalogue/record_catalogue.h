@@ -49,6 +49,8 @@ public:
     const std::array<std::int32_t, kListSlotEntries>& listSlot() const { return m_listSlot; }
 
 private:
+    // Tells the user why a header page did not arrive; the file and the list stay as they were.
+    void reportFailedRead();
     // The background for the next screen; a null image (reported once per run) when unreadable.
     QImage loadBackground();
 

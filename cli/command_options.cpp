@@ -66,16 +66,16 @@ namespace cablemeter::cli {
 std::optional<QString> portNameProblem(const QString& port)
 {
     const QString advice = QStringLiteral(
-        "Give --port the meter's serial device, e.g. /dev/ttyUSB0, or COM1 to COM4 as the "
-        "window maps them; \"cablemeter-cli ports\" lists the serial ports.");
+        "\nGive --port the meter's serial device, e.g. /dev/ttyUSB0, or COM1 to COM4 as the "
+        "window maps them (\"cablemeter-cli ports\" lists them).");
     if (port.trimmed().isEmpty())
-        return QStringLiteral("--port names no port. ") + advice;
-    if (namedPortNumber(port))
+        return QStringLiteral("--port names no port.") + advice;
+    if (namedPortNumber(port, Qt::CaseInsensitive))
         return std::nullopt;
     // Anything else must be a path to the device, not a bare name.
     if (port.contains(QLatin1Char('/')) || port.contains(QLatin1Char('\\')))
         return std::nullopt;
-    return QStringLiteral("\"%1\" is not a port name. ").arg(port) + advice;
+    return QStringLiteral("\"%1\" is not a port name.").arg(port) + advice;
 }
 
 bool requirePortName(const QString& port, int& exitCode)

@@ -27,8 +27,9 @@ QCommandLineOption verifyOption();
 // What a verified copy tells the user at its end.
 QString verifiedNote();
 
-// Why `port` names no port: nothing when it is COM1 to COM4 or a path to a device. An empty
-// name and bare words ("COM5", "ttyUSB0") are refused rather than guessed at.
+// Why `port` names no port, and what to give instead: nothing when it is COM1 to COM4 (in any
+// case) or a path to a device. An empty name and bare words ("COM5", "ttyUSB0") are refused
+// rather than guessed at.
 std::optional<QString> portNameProblem(const QString& port);
 // False (and explained on stderr) when `port` names no port; exitCode becomes the usage status.
 bool requirePortName(const QString& port, int& exitCode);

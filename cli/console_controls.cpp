@@ -19,7 +19,8 @@ void ConsoleControls::setStatusText(const QString& text)
 
 void ConsoleControls::setProgressValue(int value)
 {
-    if (!m_drawProgress || !m_progressVisible || m_progressMaximum <= 0)
+    // A percentage is drawn after the status it belongs to ("Read Files ... 42 %"), not alone.
+    if (!m_drawProgress || !m_progressVisible || m_progressMaximum <= 0 || m_status.isEmpty())
         return;
     printProgress(
         QStringLiteral("\r%1 %2 %").arg(m_status).arg(value * kPercent / m_progressMaximum));
@@ -34,13 +35,19 @@ void ConsoleControls::appendListLine(const QString& line)
     printLine(withVisibleControlCharacters(line));
 }
 
-void ConsoleControls::reportError(const QString& title, const QString& message)
+void ConsoleControls::reportError(const QString&, const UserMessage& message)
 {
     ++m_reportedErrors;
     if (m_errorsSilenced)
         return;
     endProgressLine();
-    printProblem(title + QStringLiteral(": ") + message);
+    printProblem(message.text());
+}
+
+PortAdvice ConsoleControls::portAdvice() const
+{
+    return {QStringLiteral("give the meter's device with --port"),
+            QStringLiteral("run the command again")};
 }
 
 void ConsoleControls::endProgressLine()

@@ -29,16 +29,17 @@ public:
 
     void setBusy(bool) override {}
 
-    void reportError(const QString& title, const QString& message) override;
+    // The message alone: the window's title would only stand in front of what it says.
+    void reportError(const QString& title, const UserMessage& message) override;
 
     // LinkObserver: the terminal has no indicator or tooltip.
     void showIndicator(const QColor&) override {}
     void showPortDescription(const QString&) override {}
-    void reportLinkFailure(const QString& title, const QString& message) override
+    void reportLinkFailure(const QString& title, const UserMessage& message) override
     {
         reportError(title, message);
     }
-    QString retryAdvice() const override { return QStringLiteral("run the command again"); }
+    PortAdvice portAdvice() const override;
     int reportedErrorCount() const { return m_reportedErrors; }
     // After Ctrl-C the failures that follow from it are not news to the user.
     void silenceErrors() { m_errorsSilenced = true; }

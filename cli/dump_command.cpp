@@ -11,6 +11,7 @@
 #include "link/meter_link.h"
 #include "link/page.h"
 #include "platform/replacement_file.h"
+#include "platform/user_message.h"
 
 #include <QCommandLineParser>
 
@@ -22,7 +23,20 @@ constexpr qint64 kImageSize = qint64(RecordingPageReader::kImagePages) * kPageSi
 
 QString cannotWrite(const QString& path, const QString& reason)
 {
-    return QStringLiteral("Cannot write %1: %2").arg(path, reason);
+    return UserMessage(QStringLiteral("Cannot write %1: %2.").arg(path, reason),
+                       QStringLiteral("Give --out a file in a folder you may write that has room, "
+                                      "then run the command again."))
+        .text();
+}
+
+// Why the meter's pages did not all arrive (the link's message names the page, the slot and the
+// port), and that the image was not written.
+QString failedRead(const MeterSession& session, const QString& outPath)
+{
+    return session.link()
+        .failure()
+        .withDetail(QStringLiteral("%1 was not written.").arg(outPath))
+        .text();
 }
 
 } // namespace
@@ -80,8 +94,7 @@ int DumpCommand::run(const QStringList& arguments)
     // The last page is checked like the others before anything is written.
     if (complete && !recorder.endOperation()) {
         image.discard();
-        printProblem(recorder.lastError() +
-                     QStringLiteral("\n%1 was not written.").arg(outPath));
+        printProblem(failedRead(session, outPath));
         return kExitMeterFailed;
     }
     if (!complete) {
@@ -90,7 +103,7 @@ int DumpCommand::run(const QStringList& arguments)
             printProblem(QStringLiteral("interrupted; %1 was not written.").arg(outPath));
             return m_watch.exitCode();
         }
-        printProblem(download.error() + QStringLiteral("\n%1 was not written.").arg(outPath));
+        printProblem(failedRead(session, outPath));
         return kExitMeterFailed;
     }
 

@@ -86,38 +86,45 @@ int ExportCommand::finished(const ExportResult& result, const QString& folder) c
             printLine(path);
         return kExitSuccess;
     }
-    if (result.outcome == ExportOutcome::EarlierExport) {
-        printProblem(result.problem +
-                     QStringLiteral(" Export into another folder, or add --force "
-                                    "to remove the files that export wrote first."));
+    UserMessage message = result.problem;
+    switch (result.outcome) {
+    case ExportOutcome::Written:
+    case ExportOutcome::NamesTaken:  // it says what to do
+    case ExportOutcome::MeterFailed: // the link's message says what to do
+        break;
+    case ExportOutcome::EarlierExport:
+        message.todo = QStringLiteral("Export into another folder, or add --force to remove the "
+                                      "files that export wrote first.");
+        printProblem(message.text());
         return kExitEarlierExport;
+    case ExportOutcome::WriteFailed:
+        message.todo = QStringLiteral("Make room, or choose a folder you may write, then run the "
+                                      "command again.");
+        break;
+    case ExportOutcome::Stopped:
+        message = UserMessage(
+            QStringLiteral("interrupted; the export into %1 stopped.").arg(folder),
+            result.leftFiles.isEmpty() ? QString()
+                                       : QStringLiteral("Remove the files it left yourself."));
+        break;
     }
-    if (!result.problem.isEmpty())
-        printProblem(result.problem);
-    tellCleanUp(result, folder);
+    printProblem(message.withDetail(cleanUpText(result, folder)).text());
     if (result.outcome == ExportOutcome::Stopped)
         return m_watch.exitCode();
     return result.outcome == ExportOutcome::MeterFailed ? kExitMeterFailed : kExitFileFailed;
 }
 
-void ExportCommand::tellCleanUp(const ExportResult& result, const QString& folder) const
+QString ExportCommand::cleanUpText(const ExportResult& result, const QString& folder)
 {
-    const QString interrupted =
-        m_watch.isInterrupted() ? QStringLiteral("interrupted; ") : QString();
     if (!result.leftFiles.isEmpty())
-        printProblem(interrupted +
-                     QStringLiteral("the export into %1 stopped, and %2 of the files it wrote "
-                                    "could not be removed; remove them yourself:\n  %3")
-                         .arg(folder)
-                         .arg(result.leftFiles.size())
-                         .arg(result.leftFiles.join(QStringLiteral("\n  "))));
-    else if (result.unfinishedFiles > 0)
-        printProblem(interrupted + QStringLiteral("the export into %1 stopped; the %2 files it had "
-                                                  "written were removed.")
-                                       .arg(folder)
-                                       .arg(result.unfinishedFiles));
-    else if (m_watch.isInterrupted())
-        printProblem(interrupted + QStringLiteral("nothing was written into %1.").arg(folder));
+        return QStringLiteral("%1 of the files it wrote could not be removed:\n  %2")
+            .arg(result.leftFiles.size())
+            .arg(result.leftFiles.join(QStringLiteral("\n  ")));
+    if (result.unfinishedFiles > 0)
+        return QStringLiteral("The %1 files it had written into %2 were removed.")
+            .arg(result.unfinishedFiles)
+            .arg(folder);
+    return QStringLiteral("Nothing was written into %1.").arg(folder);
 }
 
 } // namespace cablemeter::cli

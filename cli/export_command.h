@@ -23,7 +23,7 @@ private:
     // Tells the user how the export ended, in the command's words; returns the exit status.
     int finished(const ExportResult& result, const QString& folder) const;
     // What became of the files an export that did not complete had written.
-    void tellCleanUp(const ExportResult& result, const QString& folder) const;
+    static QString cleanUpText(const ExportResult& result, const QString& folder);
 
     InterruptWatch& m_watch;
 };

@@ -40,7 +40,8 @@ Commands:
                                       every record: a summary with a verdict against the limits
                                       file, then each record's screen, values and limits.
 
-DEVICE is the meter's serial device, e.g. /dev/ttyUSB0, or COM1 to COM4 as the window maps them.
+DEVICE is the meter's serial device, e.g. /dev/ttyUSB0, or COM1 to COM4 (com1 too) as the
+window maps them.
 --verify reads every page twice and takes it only when both reads agree (a third read decides
 when they differ): about twice as long, and recommended for copies you archive.
 "cablemeter-cli COMMAND --help" describes a command's options; "cablemeter-cli --version" shows

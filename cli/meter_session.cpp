@@ -6,15 +6,13 @@
 #include "platform/serial_port.h"
 #include "platform/serial_port_factory.h"
 
-#include <QFileInfo>
-
 namespace cablemeter::cli {
 
 namespace {
 
 PortChoice choiceOf(const QString& port)
 {
-    if (const std::optional<int> number = namedPortNumber(port))
+    if (const std::optional<int> number = namedPortNumber(port, Qt::CaseInsensitive))
         return PortChoice::com(*number);
     return PortChoice::path(port);
 }
@@ -40,14 +38,9 @@ bool MeterSession::open()
     return m_link->OpenCom();
 }
 
-QString MeterSession::openError() const
+UserMessage MeterSession::openFailure() const
 {
-    QString error = m_link->lastError();
-    // The link's advice is the window's (pick another port in the selector); say it our way too.
-    if (!QFileInfo::exists(m_ports.deviceFor(m_choice)))
-        error += QStringLiteral("\n\nGive the meter's device with --port DEVICE; "
-                                "\"cablemeter-cli ports\" lists the serial ports.");
-    return error;
+    return m_link->failure();
 }
 
 } // namespace cablemeter::cli

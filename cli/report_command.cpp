@@ -130,7 +130,8 @@ int ReportCommand::run(const QStringList& arguments)
     const bool complete = reading.read();
     progress.finish();
     if (!complete && !reading.wasStopped()) {
-        printProblem(reading.error() + QStringLiteral("\n%1 was not written.").arg(outPath));
+        printProblem(
+            reading.error().withDetail(QStringLiteral("%1 was not written.").arg(outPath)).text());
         return kExitMeterFailed;
     }
     const QByteArray document =

@@ -3,7 +3,11 @@
 #include "cli/console_output.h"
 #include "link/page.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace cablemeter::cli {
 
@@ -23,27 +27,58 @@ QString timeText(qint64 seconds)
 
 } // namespace
 
-TransferProgress::TransferProgress(bool visible) : m_visible(visible)
+TransferProgress::TransferProgress(bool visible, int cataloguePages, Draw draw, Clock clock)
+    : m_visible(visible), m_cataloguePages(cataloguePages), m_draw(std::move(draw)),
+      m_clock(std::move(clock))
 {
-    m_clock.start();
+    if (!m_draw)
+        m_draw = printProgress;
+    if (!m_clock) {
+        auto started = std::make_shared<QElapsedTimer>();
+        started->start();
+        m_clock = [started] { return started->elapsed(); };
+    }
+    m_phaseStart = m_clock();
 }
 
 void TransferProgress::update(int pagesDone, int pagesTotal)
 {
     if (!m_visible)
         return;
-    printProgress(QLatin1Char('\r') + barText(pagesDone, pagesTotal, m_clock.elapsed()));
+    if (m_phase == Phase::Catalogue && pagesDone <= m_cataloguePages) {
+        drawBar(barText(Phase::Catalogue, pagesDone, m_cataloguePages, m_clock() - m_phaseStart));
+        if (pagesDone == m_cataloguePages)
+            beginRecords();
+        return;
+    }
+    if (m_phase == Phase::Catalogue)
+        beginRecords();
+    drawBar(barText(Phase::Records, pagesDone - m_cataloguePages, pagesTotal - m_cataloguePages,
+                    m_clock() - m_phaseStart));
+}
+
+void TransferProgress::beginRecords()
+{
+    // The record pages are timed from here: the catalogue's pace says nothing of theirs.
+    finish();
+    m_phase = Phase::Records;
+    m_phaseStart = m_clock();
+}
+
+void TransferProgress::drawBar(const QString& text)
+{
+    m_draw(QLatin1Char('\r') + text);
     m_drawn = true;
 }
 
 void TransferProgress::finish()
 {
     if (m_drawn)
-        printProgress(QStringLiteral("\n"));
+        m_draw(QStringLiteral("\n"));
     m_drawn = false;
 }
 
-QString TransferProgress::barText(int pagesDone, int pagesTotal, qint64 elapsedMs)
+QString TransferProgress::barText(Phase phase, int pagesDone, int pagesTotal, qint64 elapsedMs)
 {
     const int total = std::max(pagesTotal, 1);
     const int done = std::clamp(pagesDone, 0, total);
@@ -60,12 +95,16 @@ QString TransferProgress::barText(int pagesDone, int pagesTotal, qint64 elapsedM
         const double secondsPerPage = seconds / done;
         left = timeText(qint64(secondsPerPage * (total - done) + 0.5)) + QStringLiteral(" left");
     }
-    return QStringLiteral("[%1] %2/%3 pages  %4 KiB  %5  %6")
-        .arg(bar)
-        .arg(done, 4)
-        .arg(pagesTotal)
-        .arg(kib, 6, 'f', 1)
-        .arg(rate, left);
+    const QString text = QStringLiteral("%1 [%2] %3/%4 pages  %5 KiB  %6")
+                             .arg(phase == Phase::Catalogue ? QStringLiteral("catalogue")
+                                                            : QStringLiteral("records  "),
+                                  bar)
+                             .arg(done, 4)
+                             .arg(pagesTotal)
+                             .arg(kib, 6, 'f', 1)
+                             .arg(rate);
+    // Until the catalogue is in, the record pages to come are unknown: no time left is told.
+    return phase == Phase::Catalogue ? text : text + QStringLiteral("  ") + left;
 }
 
 } // namespace cablemeter::cli

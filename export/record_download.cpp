@@ -8,7 +8,7 @@ bool RecordDownload::readCatalogue()
 {
     m_entries.clear();
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        if (!readPage(slot, headerPage(slot)))
+        if (!readPage(headerPage(slot)))
             return false;
         m_entries.append(catalogueEntry(slot, m_reader.pageBuffer()));
     }
@@ -19,7 +19,7 @@ bool RecordDownload::readRecords()
 {
     for (const CatalogueEntry& entry : listedEntries()) {
         for (int k = 1; k <= kDataPagesPerSlot; ++k) {
-            if (!readPage(entry.slot, dataPage(entry.slot, k)))
+            if (!readPage(dataPage(entry.slot, k)))
                 return false;
         }
     }
@@ -41,7 +41,7 @@ int RecordDownload::pageCount() const
     return kSlotCount + kDataPagesPerSlot * int(listedEntries().size());
 }
 
-bool RecordDownload::readPage(int slot, int page)
+bool RecordDownload::readPage(int page)
 {
     if (m_stopRequested && m_stopRequested()) {
         m_stopped = true;
@@ -54,10 +54,8 @@ bool RecordDownload::readPage(int slot, int page)
         return false;
     }
     if (!arrived) {
-        m_error = QStringLiteral("Page %1 of record slot %2 did not arrive: %3")
-                      .arg(page)
-                      .arg(slot)
-                      .arg(m_reader.lastError());
+        // The reader's message names the page and its slot.
+        m_error = m_reader.failure();
         return false;
     }
     ++m_pagesDone;

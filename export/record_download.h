@@ -2,6 +2,8 @@
 
 #include "export/catalogue_entry.h"
 
+#include "platform/user_message.h"
+
 #include <QList>
 #include <QString>
 
@@ -45,10 +47,10 @@ public:
 
     bool wasStopped() const { return m_stopped; }
     // Which page of which slot did not arrive, and the reader's reason.
-    QString error() const { return m_error; }
+    UserMessage error() const { return m_error; }
 
 private:
-    bool readPage(int slot, int page);
+    bool readPage(int page);
 
     PageReader& m_reader;
     Progress m_progress;
@@ -56,7 +58,7 @@ private:
     QList<CatalogueEntry> m_entries;
     int m_pagesDone = 0;
     bool m_stopped = false;
-    QString m_error;
+    UserMessage m_error;
 };
 
 } // namespace cablemeter

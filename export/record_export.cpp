@@ -26,13 +26,15 @@ ExportResult RecordExport::run()
     if (QString reason; !makeFolders(m_settings.folder, reason)) {
         m_madeFolder = false;
         failed(ExportOutcome::WriteFailed,
-               QStringLiteral("Cannot make the folder %1: %2").arg(m_settings.folder, reason));
+               UserMessage(
+                   QStringLiteral("Cannot make the folder %1: %2.").arg(m_settings.folder, reason),
+                   {}));
         return m_result;
     }
     if (m_manifest.earlierExportPresent() && !m_settings.replaceEarlierExport) {
         failed(ExportOutcome::EarlierExport,
-               QStringLiteral("%1 already holds an export (its files are listed in %2).")
-                   .arg(m_settings.folder, m_manifest.path()));
+               UserMessage(QStringLiteral("%1 already holds an export.").arg(m_settings.folder), {},
+                           QStringLiteral("Its files are listed in %1.").arg(m_manifest.path())));
         return m_result;
     }
     if (!m_reading.readCatalogue()) {
@@ -152,17 +154,19 @@ bool RecordExport::namesAreFree(const QStringList& fileNames)
         return true;
     if (taken.size() == 1)
         failed(ExportOutcome::NamesTaken,
-               QStringLiteral("%1 is already there and was not written by an earlier export into "
-                              "this folder; nothing was written. Move it away, or export into "
-                              "another folder.")
-                   .arg(taken.constFirst()));
+               UserMessage(QStringLiteral("%1 is already there and was not written by an earlier "
+                                          "export into this folder, so nothing was written.")
+                               .arg(taken.constFirst()),
+                           QStringLiteral("Move it away, or export into another folder.")));
     else
         failed(ExportOutcome::NamesTaken,
-               QStringLiteral("%1 files this export writes are already in %2 and were not written "
-                              "by an earlier export into it; nothing was written. Move them away, "
-                              "or export into another folder.\n  %3")
-                   .arg(taken.size())
-                   .arg(m_settings.folder, taken.join(QStringLiteral("\n  "))));
+               UserMessage(QStringLiteral("%1 files this export writes are already in %2 and were "
+                                          "not written by an earlier export into it, so nothing "
+                                          "was written.")
+                               .arg(taken.size())
+                               .arg(m_settings.folder),
+                           QStringLiteral("Move them away, or export into another folder."),
+                           taken.join(QLatin1Char('\n'))));
     return false;
 }
 
@@ -174,7 +178,7 @@ void RecordExport::readingFailed()
         failed(ExportOutcome::MeterFailed, m_reading.error());
 }
 
-void RecordExport::failed(ExportOutcome outcome, const QString& problem)
+void RecordExport::failed(ExportOutcome outcome, const UserMessage& problem)
 {
     m_result.outcome = outcome;
     m_result.problem = problem;

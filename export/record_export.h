@@ -3,6 +3,7 @@
 #include "export/export_manifest.h"
 #include "export/exported_record.h"
 #include "export/record_reading.h"
+#include "platform/user_message.h"
 
 #include <QImage>
 #include <QList>
@@ -30,7 +31,9 @@ enum class ExportOutcome {
 struct ExportResult {
     ExportOutcome outcome = ExportOutcome::Written;
     // What went wrong, naming the folder, the file or the record; empty when written or stopped.
-    QString problem;
+    // What to do is left to the front end when it depends on it (a window's button or a
+    // command-line option).
+    UserMessage problem;
     // Once all are in place: the pictures and tables written, by their paths (their list aside).
     QStringList writtenFiles;
     // How many files of the earlier export were removed, when this one replaced it.
@@ -91,7 +94,7 @@ private:
     bool namesAreFree(const QStringList& fileNames);
     // Records why the reading ended: a stop, or the meter's fault.
     void readingFailed();
-    void failed(ExportOutcome outcome, const QString& problem);
+    void failed(ExportOutcome outcome, const UserMessage& problem);
     // Removes what this export wrote (and the folder, when it made it) and tells how that went.
     ExportResult stopped();
     QString pathOf(const QString& fileName) const;

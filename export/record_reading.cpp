@@ -45,7 +45,7 @@ bool RecordReading::readRecords(const TakeRecord& take)
     // The last page is checked like the others before the caller takes the records as final.
     if (!m_reader.endOperation()) {
         if (!stopRequested())
-            m_error = m_reader.lastError();
+            m_error = m_reader.failure();
         return false;
     }
     return true;
@@ -72,9 +72,7 @@ bool RecordReading::readRecord(const CatalogueEntry& entry, QImage& screen, Reco
     if (stopRequested())
         return false;
     if (!arrived) {
-        m_error = QStringLiteral("The record in slot %1 could not be read: %2")
-                      .arg(entry.slot)
-                      .arg(m_reader.lastError());
+        m_error = m_reader.failure();
         return false;
     }
     return true;

@@ -4,6 +4,8 @@
 #include "export/record_values.h"
 #include "export/screen_drawing.h"
 
+#include "platform/user_message.h"
+
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -53,7 +55,7 @@ public:
     bool readRecords(const TakeRecord& take);
 
     bool wasStopped() const { return m_stopped; }
-    QString error() const { return m_error; }
+    UserMessage error() const { return m_error; }
 
 private:
     bool stopRequested();
@@ -66,7 +68,7 @@ private:
     StopRequested m_stopRequested;
     QList<CatalogueEntry> m_listed;
     bool m_stopped = false;
-    QString m_error;
+    UserMessage m_error;
 };
 
 } // namespace cablemeter

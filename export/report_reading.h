@@ -44,7 +44,7 @@ public:
 
     const QList<ReportedRecord>& records() const { return m_records; }
     bool wasStopped() const { return m_reading.wasStopped(); }
-    QString error() const { return m_reading.error(); }
+    UserMessage error() const { return m_reading.error(); }
 
 private:
     RecordReading m_reading;

@@ -2,6 +2,7 @@
 
 #include "link/request_frame.h"
 #include "platform/regular_file.h"
+#include "platform/user_message.h"
 
 #include <QFile>
 
@@ -17,6 +18,15 @@ constexpr int kLastDeliveredByte = kPageSize - 2;
 
 static_assert(FlashImageReader::kLargestImageSize == qsizetype(kHighestPage + 1) * kPageSize);
 
+const QString kGiveAnImage =
+    QStringLiteral("Give a flash image file as dump writes it, then run the command again.");
+
+QString cannotRead(const QString& path, const QString& reason)
+{
+    return UserMessage(QStringLiteral("Cannot read %1: %2.").arg(path, reason), kGiveAnImage)
+        .text();
+}
+
 } // namespace
 
 FlashImageReader::FlashImageReader(QByteArray image) : m_image(std::move(image)) {}
@@ -26,30 +36,31 @@ bool FlashImageReader::load(const QString& path)
     QFile file;
     QString reason;
     if (!openRegularFile(file, path, FileOpening::ReadOnly, reason)) {
-        m_lastError = QStringLiteral("Cannot read %1: %2").arg(path, reason);
+        m_lastError = cannotRead(path, reason);
         return false;
     }
     const qint64 size = file.size();
     if (size % kPageSize != 0 || size < kSmallestImageSize || size > kLargestImageSize) {
         m_lastError =
-            QStringLiteral("%1 holds %2 bytes: it is not a flash image. A flash image (as dump "
-                           "writes it) is a whole number of %3-byte pages, from %4 bytes "
-                           "(pages 0 to 1023) to %5 bytes (%6 pages).")
-                .arg(path)
-                .arg(size)
-                .arg(kPageSize)
-                .arg(kSmallestImageSize)
-                .arg(kLargestImageSize)
-                .arg(kLargestImageSize / kPageSize);
+            UserMessage(
+                QStringLiteral("%1 holds %2 bytes: it is not a flash image.").arg(path).arg(size),
+                kGiveAnImage,
+                QStringLiteral("A flash image (as dump writes it) is a whole "
+                               "number of %1-byte pages, from %2 bytes (pages "
+                               "0 to 1023) to %3 bytes (%4 pages).")
+                    .arg(kPageSize)
+                    .arg(kSmallestImageSize)
+                    .arg(kLargestImageSize)
+                    .arg(kLargestImageSize / kPageSize))
+                .text();
         return false;
     }
     // Read no more than the size checked, whatever the file grows to meanwhile.
     const QByteArray contents = file.read(size);
     if (file.error() != QFileDevice::NoError || contents.size() != size) {
-        m_lastError = QStringLiteral("Cannot read %1: %2")
-                          .arg(path, file.error() != QFileDevice::NoError
-                                         ? file.errorString()
-                                         : QStringLiteral("the file shrank while it was read"));
+        m_lastError = cannotRead(path, file.error() != QFileDevice::NoError
+                                           ? file.errorString()
+                                           : QStringLiteral("the file shrank while it was read"));
         return false;
     }
     m_image = contents;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/port_names.h"
+#include "platform/user_message.h"
+
 #include <QColor>
 #include <QString>
 
@@ -18,9 +21,13 @@ public:
     virtual void showPortDescription(const QString& description) = 0;
     // A failure that no caller reports: a failed Open, a Beep not sent, a port lost while idle.
     // One report per failure. A failed page read is reported by the read's caller instead.
-    virtual void reportLinkFailure(const QString& title, const QString& message) = 0;
-    // How the user tries again once a message's advice is followed; messages end with it.
-    virtual QString retryAdvice() const { return QStringLiteral("press Open"); }
+    virtual void reportLinkFailure(const QString& title, const UserMessage& message) = 0;
+    // How the user picks another port and tries again once a message's advice is followed;
+    // messages end with it.
+    virtual PortAdvice portAdvice() const
+    {
+        return {QStringLiteral("choose the meter's port"), QStringLiteral("press Open")};
+    }
 };
 
 } // namespace cablemeter

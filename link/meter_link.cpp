@@ -30,6 +30,8 @@ bool samePageBytes(const PageBuffer& a, const PageBuffer& b)
 
 constexpr qint64 kMicrosecondsPerMillisecond = 1000;
 
+const QString kNothingTaken = QStringLiteral("Nothing was taken from the page.");
+
 } // namespace
 
 MeterLink::MeterLink(SerialPort& port, PortMap& ports, LinkObserver& observer,
@@ -63,7 +65,7 @@ void MeterLink::describeChosenPort()
 
 QString MeterLink::retryAdvice() const
 {
-    return m_observer.retryAdvice();
+    return m_observer.portAdvice().retry;
 }
 
 QString MeterLink::pageName(int flashPage) const
@@ -87,7 +89,7 @@ bool MeterLink::OpenCom()
     if (!result.ok()) {
         // The port is closed now, whatever it was before: the indicator must not say open.
         m_observer.showIndicator(kPortClosedColour);
-        m_lastError = describeOpenFailure(m_ports, m_choice, result, retryAdvice());
+        m_failure = describeOpenFailure(m_ports, m_choice, result, m_observer.portAdvice());
         return false;
     }
     m_port.readAll();
@@ -106,7 +108,7 @@ bool MeterLink::OpenCom()
 void MeterLink::Command1_Click()
 {
     if (!OpenCom())
-        m_observer.reportLinkFailure(QStringLiteral("Port not opened"), m_lastError);
+        m_observer.reportLinkFailure(QStringLiteral("Port not opened"), m_failure);
 }
 
 void MeterLink::Command2_Click()
@@ -119,10 +121,10 @@ void MeterLink::Command2_Click()
 void MeterLink::Command4_Click()
 {
     if (!m_port.isOpen()) {
-        m_observer.reportLinkFailure(
-            QStringLiteral("Beep not sent"),
-            QStringLiteral("The port is not open, so nothing was sent to the "
-                           "meter.\n\nPick the meter's port and press Open first."));
+        m_observer.reportLinkFailure(QStringLiteral("Beep not sent"),
+                                     {QStringLiteral("The beep was not sent: %1 is not open.")
+                                          .arg(m_ports.displayName(m_choosePort())),
+                                      QStringLiteral("Press Open first, then press Beep.")});
         return;
     }
     // Whatever comes back before the next request (an echo, a meter's acknowledgement) is the
@@ -132,7 +134,8 @@ void MeterLink::Command4_Click()
         if (!OUTCOM(quint8(byte))) {
             m_observer.reportLinkFailure(
                 QStringLiteral("Beep not sent"),
-                QStringLiteral("Could not send to the meter on %1.").arg(portName()));
+                {QStringLiteral("The beep could not be sent to the meter on %1.").arg(portName()),
+                 QStringLiteral("Check the cable, then %1.").arg(retryAdvice())});
             return;
         }
     }
@@ -185,11 +188,16 @@ void MeterLink::noteArrivedBytes(const QByteArray& bytes)
 bool MeterLink::ReadFlash(int flashPage)
 {
     if (m_reading) {
-        m_lastError = QStringLiteral("A page read is already in progress.");
+        m_failure = {QStringLiteral("Page %1 was not read: another read of the meter on %2 is "
+                                    "under way.")
+                         .arg(flashPage)
+                         .arg(portName()),
+                     QStringLiteral("Wait until it has ended, then try again.")};
         return false;
     }
     if (flashPage < 0 || flashPage > kHighestPage) {
-        m_lastError = QStringLiteral("Page %1 does not exist on the meter.").arg(flashPage);
+        m_failure = {QStringLiteral("Page %1 does not exist on the meter.").arg(flashPage),
+                     QStringLiteral("Ask for pages 0 to %1 only.").arg(kHighestPage)};
         return false;
     }
     if (!m_port.isOpen() && !OpenCom())
@@ -203,7 +211,7 @@ bool MeterLink::ReadFlash(int flashPage)
         // Page bytes 1 to 254 come from the reply; 255 and 256 stay 0.
         std::copy(page.begin() + 1, page.begin() + 1 + ReplyJudge::kCarriedPageBytes,
                   m_pageBuffer.begin() + 1);
-        m_lastError.clear();
+        m_failure = {};
     }
     return read;
 }
@@ -236,7 +244,7 @@ bool MeterLink::runRead(const std::function<bool()>& read)
     const bool done = read();
     m_reading = false;
     if (m_cancelled)
-        m_lastError.clear(); // cut short by Quit: nothing to tell
+        m_failure = {}; // cut short by Quit: nothing to tell
     return done && !m_cancelled;
 }
 
@@ -270,10 +278,13 @@ bool MeterLink::readVerified(int flashPage, PageBuffer& page)
         page = third;
         return true;
     }
-    m_lastError = QStringLiteral("Three reads of %1 from the meter on %2 all differed, so the page "
-                                 "could not be verified and nothing was taken from it.\n\nCheck "
-                                 "the cable and that no other device shares the line; then %3.")
-                      .arg(pageName(flashPage), portName(), retryAdvice());
+    m_failure = {QStringLiteral("Three reads of %1 from the meter on %2 all differed, so the page "
+                                "could not be verified.")
+                     .arg(pageName(flashPage), portName()),
+                 QStringLiteral("Check the cable and that no other device shares the line, then "
+                                "%1.")
+                     .arg(retryAdvice()),
+                 kNothingTaken};
     return false;
 }
 
@@ -320,12 +331,13 @@ bool MeterLink::confirmServedPage()
     if (!settleLine(m_settle, served.page) || !readPage(served.page, again, ignored))
         return false;
     if (!samePageBytes(again, served.bytes)) {
-        m_lastError =
-            QStringLiteral("The meter on %1 sent bytes that belonged to no reply, and %2, read "
-                           "again to check it, came back different: what was read from the meter "
-                           "just before this may be wrong, so nothing more is read now.\n\nCheck "
-                           "that no other device shares the line; then %3.")
-                .arg(portName(), pageName(served.page), retryAdvice());
+        m_failure = {QStringLiteral("The meter on %1 sent bytes that belonged to no reply, and "
+                                    "%2, read again to check it, came back different.")
+                         .arg(portName(), pageName(served.page)),
+                     QStringLiteral("Check that no other device shares the line, then %1.")
+                         .arg(retryAdvice()),
+                     QStringLiteral("What was read from the meter just before this may be wrong, "
+                                    "so nothing more was read.")};
         return false;
     }
     m_served = served;
@@ -371,8 +383,9 @@ bool MeterLink::sendPageRequest(int flashPage)
     ++m_pageRequestsSent;
     for (char byte : pageRequest(flashPage)) {
         if (!OUTCOM(quint8(byte))) {
-            m_lastError = QStringLiteral("Could not send the request for %1 to the meter on %2.")
-                              .arg(pageName(flashPage), portName());
+            m_failure = {QStringLiteral("The request for %1 could not be sent to the meter on %2.")
+                             .arg(pageName(flashPage), portName()),
+                         QStringLiteral("Check the cable, then %1.").arg(retryAdvice())};
             return false;
         }
     }
@@ -442,56 +455,62 @@ void MeterLink::describeFailedRead(int flashPage, const ReplyJudge::Judgement& j
     const int learned = m_judge.learnedLength();
     const QString expected = learned > 0 ? QString::number(learned)
                                          : QStringLiteral("at least %1").arg(kPageReplyLength);
+    const QString checkCableAndMeter =
+        QStringLiteral("Check the cable and that the meter is not busy measuring, then %1.")
+            .arg(retryAdvice());
     switch (judgement.finding) {
     case Finding::Fits:
     case Finding::FirstReply:
     case Finding::Echoed:
     case Finding::NewLength:
-        m_lastError.clear();
+        m_failure = {};
         return;
     case Finding::NoAnswer:
         describeNoAnswer(flashPage);
         return;
     case Finding::Stopped:
-        m_lastError = QStringLiteral("The meter's reply to the request for %1 on %2 stopped after "
-                                     "%3 of %4 bytes%5.\n\nCheck the cable and that the meter is "
-                                     "not busy measuring; then %6.")
-                          .arg(page, port)
-                          .arg(length)
-                          .arg(expected, tries, retryAdvice());
-        return;
-    case Finding::InPieces:
-        m_lastError = QStringLiteral("The meter's reply to the request for %1 on %2 came in pieces "
-                                     "with long pauses between them (%3 bytes in all, where a "
-                                     "reply is %4 in one go)%5.\n\nCheck the cable and that the "
-                                     "meter is not busy measuring; then %6.")
-                          .arg(page, port)
-                          .arg(length)
-                          .arg(expected, tries, retryAdvice());
-        return;
-    case Finding::WrongLength:
-        m_lastError =
-            QStringLiteral("%1 reads of %2 on %3 departed from what this meter sends (the "
-                           "last was %4 bytes long where this meter sends %5), so the "
-                           "page could not be read for sure and nothing was taken from "
-                           "it.\n\nCheck the cable and that no other device shares the "
-                           "line; then %6.")
-                .arg(reads)
+        m_failure = {
+            QStringLiteral("The meter's reply to the request for %1 on %2 stopped after %3 "
+                           "of %4 bytes%5.")
                 .arg(page, port)
                 .arg(length)
-                .arg(learned)
-                .arg(retryAdvice());
+                .arg(expected, tries),
+            checkCableAndMeter, kNothingTaken};
+        return;
+    case Finding::InPieces:
+        m_failure = {QStringLiteral("The meter's reply to the request for %1 on %2 came in pieces "
+                                    "with long pauses between them%3.")
+                         .arg(page, port, tries),
+                     checkCableAndMeter,
+                     QStringLiteral("The last reply held %1 bytes in all, where a reply is %2 in "
+                                    "one go. ")
+                             .arg(length)
+                             .arg(expected) +
+                         kNothingTaken};
+        return;
+    case Finding::WrongLength:
+        m_failure = {QStringLiteral("%1 reads of %2 on %3 departed from what this meter sends (the "
+                                    "last was %4 bytes long where this meter sends %5).")
+                         .arg(reads)
+                         .arg(page, port)
+                         .arg(length)
+                         .arg(learned),
+                     QStringLiteral("Check the cable and that no other device shares the line, "
+                                    "then %1.")
+                         .arg(retryAdvice()),
+                     kNothingTaken};
         return;
     case Finding::LineErrors:
-        m_lastError =
-            QStringLiteral("The serial port %1 counted line errors (framing, parity, overrun or "
-                           "break) during %2 reads in a row of %3: the meter's bytes arrive "
-                           "garbled, and nothing was taken from them.\n\nSet the meter's serial "
-                           "port to 19200 baud, 8 data bits, no parity, 1 stop bit (19200 8N1), "
-                           "and check the cable; then %4.")
-                .arg(port)
-                .arg(ReplyJudge::kMostReadsWithLineErrors)
-                .arg(page, retryAdvice());
+        m_failure = {QStringLiteral("The serial port %1 counted line errors (framing, parity, "
+                                    "overrun or break) during %2 reads in a row of %3: the "
+                                    "meter's bytes arrive garbled.")
+                         .arg(port)
+                         .arg(ReplyJudge::kMostReadsWithLineErrors)
+                         .arg(page),
+                     QStringLiteral("Set the meter's serial port to 19200 baud, 8 data bits, no "
+                                    "parity, 1 stop bit (19200 8N1) and check the cable, then %1.")
+                         .arg(retryAdvice()),
+                     kNothingTaken};
         return;
     case Finding::NeverQuiet:
         describeFailedWait(WaitEnd::NeverQuiet, flashPage);
@@ -501,25 +520,27 @@ void MeterLink::describeFailedRead(int flashPage, const ReplyJudge::Judgement& j
 
 void MeterLink::describeNoAnswer(int flashPage)
 {
+    const double limitSeconds = double(ReplyJudge::kAnswerLimit.count()) / 1000.0;
     if (m_judge.reads() > 1) {
-        m_lastError = QStringLiteral("The meter on %1 stopped answering: it answered earlier "
-                                     "requests, but not the %2 requests for %3 (%4 s each).\n\n"
-                                     "Check the cable and that the meter is switched on and not "
-                                     "busy measuring; then %5.")
-                          .arg(portName())
-                          .arg(m_judge.reads())
-                          .arg(pageName(flashPage))
-                          .arg(double(ReplyJudge::kAnswerLimit.count()) / 1000.0)
-                          .arg(retryAdvice());
+        m_failure = {QStringLiteral("The meter on %1 stopped answering: it answered earlier "
+                                    "requests, but not the %2 requests for %3 (%4 s each).")
+                         .arg(portName())
+                         .arg(m_judge.reads())
+                         .arg(pageName(flashPage))
+                         .arg(limitSeconds),
+                     QStringLiteral("Check the cable and that the meter is switched on and not "
+                                    "busy measuring, then %1.")
+                         .arg(retryAdvice())};
         return;
     }
-    m_lastError = QStringLiteral("The meter did not answer the request for page %1 on %2 within "
-                                 "%3 s.\n\nCheck that the meter is switched on, connected to this "
-                                 "port, and not busy measuring; then try again.")
-                      .arg(flashPage)
-                      .arg(portName())
-                      .arg(double(ReplyJudge::kAnswerLimit.count()) / 1000.0) +
-                  QStringLiteral("\n\n") + describeOtherPorts(m_ports, m_choice, retryAdvice());
+    const PortAdvice advice = m_observer.portAdvice();
+    m_failure = {QStringLiteral("The meter did not answer the request for %1 on %2 within %3 s.")
+                     .arg(pageName(flashPage), portName())
+                     .arg(limitSeconds),
+                 QStringLiteral("Check that the meter is switched on, not busy measuring and "
+                                "connected to this port, or %1, then %2.")
+                     .arg(advice.choosePort, advice.retry),
+                 describeOtherPorts(m_ports, m_choice)};
 }
 
 void MeterLink::describeFailedWait(WaitEnd end, int flashPage)
@@ -529,24 +550,32 @@ void MeterLink::describeFailedWait(WaitEnd end, int flashPage)
         return; // sendPageRequest() said why
     case WaitEnd::Done:
     case WaitEnd::Cancelled:
-        m_lastError.clear();
+        m_failure = {};
         return;
     case WaitEnd::PortLost:
-        m_lastError =
-            QStringLiteral("The meter's port %1 went away while reading from the meter (%2).\n\n"
-                           "Check the cable, then %3.")
-                .arg(portName(),
-                     m_lostReason.isEmpty() ? QStringLiteral("the port was closed") : m_lostReason,
-                     retryAdvice());
+        m_failure = describePortLost(
+            QStringLiteral("%1 went away while %2 was read: the adapter was unplugged or stopped "
+                           "working.")
+                .arg(portName(), pageName(flashPage)),
+            m_lostReason);
         return;
     case WaitEnd::NeverQuiet:
-        m_lastError = QStringLiteral("%1 was not read: the line from the meter on %2 never went "
-                                     "quiet: another device may be sending on it.\n\nCheck what "
-                                     "else is connected to the line; then %3.")
-                          .arg(pageName(flashPage), portName(), retryAdvice());
-        m_lastError[0] = m_lastError[0].toUpper();
+        m_failure = {QStringLiteral("%1 was not read: the line from the meter on %2 never went "
+                                    "quiet: another device may be sending on it.")
+                         .arg(pageName(flashPage), portName()),
+                     QStringLiteral("Check what else is connected to the line, then %1.")
+                         .arg(retryAdvice())};
+        m_failure.what[0] = m_failure.what[0].toUpper();
         return;
     }
+}
+
+UserMessage MeterLink::describePortLost(const QString& what, const QString& reason) const
+{
+    // A port closed under the read (by Close, say) has no reason from the system.
+    return {what, QStringLiteral("Plug the adapter in again, then %1.").arg(retryAdvice()),
+            reason.isEmpty() ? QStringLiteral("The port was closed.")
+                             : QStringLiteral("The system's reason: %1.").arg(reason)};
 }
 
 void MeterLink::cancel()
@@ -571,8 +600,10 @@ void MeterLink::onPortLost(const QString& reason)
     }
     m_observer.reportLinkFailure(
         QStringLiteral("Port lost"),
-        QStringLiteral("The meter's port %1 went away (%2).\n\nCheck the cable, then %3.")
-            .arg(portName(), reason, retryAdvice()));
+        describePortLost(
+            QStringLiteral("%1 went away: the adapter was unplugged or stopped working.")
+                .arg(portName()),
+            reason));
 }
 
 MeterLink::WaitEnd MeterLink::pause(milliseconds duration)

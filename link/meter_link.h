@@ -51,7 +51,7 @@ public:
     ~MeterLink() override;
 
     // Open sequence (the Open button, and on demand before a page request). On failure the
-    // reason is in lastError() and the indicator is red: the port is closed.
+    // reason is in failure() and the indicator is red: the port is closed.
     bool OpenCom();
     void Command1_Click(); // Open: OpenCom, reporting a failure to the user
     void Command2_Click(); // Close
@@ -65,7 +65,8 @@ public:
 
     bool ReadFlash(int flashPage) override;
     const PageBuffer& pageBuffer() const override { return m_pageBuffer; }
-    QString lastError() const override { return m_lastError; }
+    QString lastError() const override { return m_failure.text(); }
+    UserMessage failure() const override { return m_failure; }
     void beginOperation() override;
     bool endOperation() override;
 
@@ -130,6 +131,8 @@ private:
                             const Burst& burst);
     void describeFailedWait(WaitEnd end, int flashPage);
     void describeNoAnswer(int flashPage);
+    // A port that went away: `what` says when, then how to get it back and the system's reason.
+    UserMessage describePortLost(const QString& what, const QString& reason) const;
 
     void onPortLost(const QString& reason);
     WaitEnd pause(std::chrono::milliseconds duration);
@@ -149,7 +152,7 @@ private:
     bool m_replyComplete = false;
 
     PageBuffer m_pageBuffer{};
-    QString m_lastError;
+    UserMessage m_failure; // why the last read or open failed; empty after one that worked
 
     ReplyJudge m_judge;
     ServedPage m_served;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/page.h"
+#include "platform/user_message.h"
 
 #include <QString>
 
@@ -18,6 +19,9 @@ public:
 
     virtual const PageBuffer& pageBuffer() const = 0;
     virtual QString lastError() const = 0;
+    // The same as a message: what happened and what to do, then the details. Readers whose
+    // lastError() is laid out as UserMessage::text() lays it out keep this default.
+    virtual UserMessage failure() const { return UserMessage(lastError()); }
 
     // The page reads that one user action makes (a Read, a screen, a dump) form an operation.
     // Bytes that turn up after its last reply would mean that reply was not what it seemed, so

@@ -8,16 +8,31 @@
 
 namespace cablemeter {
 
-QStringList programsHolding(const QString& device, const QString& processRoot)
+namespace {
+
+// The simulator plays the meter on a pseudo-terminal and holds its device all along.
+constexpr char kMeterSimulatorProgram[] = "cablemeter-sim";
+
+} // namespace
+
+QString PortHolder::text() const
 {
-    QStringList programs;
+    QString name = program.isEmpty() ? QStringLiteral("a program") : program;
+    if (isWindow())
+        name = QStringLiteral("another cablemeter window");
+    return QStringLiteral("%1 (process %2)").arg(name, process);
+}
+
+QList<PortHolder> programsHolding(const QString& device, const QString& processRoot)
+{
+    QList<PortHolder> holders;
 #ifdef Q_OS_WIN
     Q_UNUSED(device)
     Q_UNUSED(processRoot)
 #else
     const QString node = QFileInfo(device).canonicalFilePath();
     if (node.isEmpty())
-        return programs;
+        return holders;
     const QDir processes(processRoot);
     for (const QString& process : processes.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool isProcess = false;
@@ -36,11 +51,11 @@ QStringList programsHolding(const QString& device, const QString& processRoot)
         const QString program = name.open(QIODevice::ReadOnly)
                                     ? QString::fromLocal8Bit(name.readAll()).trimmed()
                                     : QString();
-        programs << QStringLiteral("%1 (process %2)")
-                        .arg(program.isEmpty() ? QStringLiteral("a program") : program, process);
+        if (program != QLatin1String(kMeterSimulatorProgram))
+            holders.append({program, process});
     }
 #endif
-    return programs;
+    return holders;
 }
 
 } // namespace cablemeter

@@ -1,17 +1,12 @@
 #include "platform/port_names.h"
 
+#include "platform/port_access_advice.h"
 #include "platform/port_holders.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
-
-#ifndef Q_OS_WIN
-#include <grp.h>
-#include <sys/stat.h>
-#endif
 
 namespace cablemeter {
 
@@ -19,6 +14,7 @@ namespace {
 
 const QString kParagraphBreak = QStringLiteral("\n\n");
 const QString kListIndent = QStringLiteral("\n  ");
+const QString kOtherPortsHeading = QStringLiteral("Other serial ports on this computer:");
 
 QString indentedList(const QString& heading, const QStringList& lines)
 {
@@ -51,76 +47,74 @@ const QString kRenumberAdvice = QStringLiteral(
     "An adapter that Windows numbered COM5 or higher is given a number from COM1 to COM4 in "
     "Device Manager: open the port's Properties, then Port Settings, Advanced, COM Port Number.");
 
-// A found port and how it can be reached from the selector.
-QString portLine(const PortMap&, const FoundPort& port, int, const QString& reachedSuffix)
+// A found port and whether the selector can reach it.
+QString portLine(const FoundPort& port)
 {
     const int number = windowsPortNumber(port.device);
     if (number >= 1 && number <= kPortCount)
-        return PortMap::portText(port) + reachedSuffix;
+        return PortMap::portText(port);
     return PortMap::portText(port) +
            QStringLiteral(": Windows numbered it above COM4, so it cannot be chosen yet");
 }
 
-// Every port found, with how it can be reached.
-QStringList portLines(const PortMap& ports, int portNumber, const QString& exceptDevice,
-                      const QString& reachedSuffix)
+// Every port found but `exceptDevice`, with how it can be reached.
+QStringList portLines(const PortMap& ports, const QString& exceptDevice)
 {
     QStringList lines;
     for (const FoundPort& port : ports.reachablePorts()) {
         if (!isSameDevice(ports, port.device, exceptDevice))
-            lines << portLine(ports, port, portNumber, reachedSuffix);
+            lines << portLine(port);
     }
     return lines;
 }
 
-QString missingPortAdvice(const PortMap& ports, const PortChoice& choice, const OpenResult& result,
-                          const QString& retryAdvice)
-{
-    QStringList paragraphs;
-    paragraphs << QStringLiteral("Cannot open %1: %2.")
-                      .arg(ports.displayName(choice), result.systemReason);
-    paragraphs << QStringLiteral("Windows has no working %1 now.").arg(ports.deviceFor(choice));
-    const QStringList lines = portLines(ports, choice.portNumber, {}, {});
-    paragraphs << (lines.isEmpty()
-                       ? QStringLiteral("No serial port was found on this computer.")
-                       : indentedList(QStringLiteral("Serial ports on this computer:"), lines));
-    paragraphs << QStringLiteral("Open Device Manager and look under \"Ports (COM & LPT)\" for the "
-                                 "meter's adapter. %1 Then choose that port and %2.")
-                      .arg(kRenumberAdvice, retryAdvice);
-    return paragraphs.join(kParagraphBreak);
-}
-
-QString heldPortAdvice(const PortMap& ports, const PortChoice& choice, const OpenResult& result,
-                       const QString& retryAdvice)
-{
-    return QStringLiteral("Cannot open %1: %2.\n\n%3 is in use by another program. Close that "
-                          "program (a terminal program, or another copy of this one), then %4.")
-        .arg(ports.displayName(choice), result.systemReason, ports.deviceFor(choice), retryAdvice);
-}
-
-QString otherPortsTail(const PortMap& ports, const QStringList& lines, const QString& retryAdvice)
+QString portListDetails(const PortMap& ports, const QString& heading, const QStringList& lines)
 {
     const bool someAboveCom4 = std::any_of(
         ports.reachablePorts().begin(), ports.reachablePorts().end(),
         [](const FoundPort& port) { return windowsPortNumber(port.device) > kPortCount; });
-    QString text = indentedList(QStringLiteral("Other serial ports on this computer:"), lines);
+    QString text = indentedList(heading, lines);
     if (someAboveCom4)
         text += kParagraphBreak + kRenumberAdvice;
-    return text + kParagraphBreak +
-           QStringLiteral("Choose the port the meter is on, then %1.").arg(retryAdvice);
+    return text;
+}
+
+UserMessage missingPortAdvice(const PortMap& ports, const PortChoice& choice,
+                              const OpenResult& result, const PortAdvice& advice)
+{
+    const QStringList lines = portLines(ports, {});
+    return {QStringLiteral("Windows has no working %1 now (%2).")
+                .arg(ports.deviceFor(choice), result.systemReason),
+            QStringLiteral("Look under \"Ports (COM & LPT)\" in Device Manager for the meter's "
+                           "adapter and %1, then %2.")
+                .arg(advice.choosePort, advice.retry),
+            lines.isEmpty()
+                ? QStringLiteral("No serial port was found on this computer.\n\n") + kRenumberAdvice
+                : portListDetails(ports,
+                                  QStringLiteral("Serial ports on this "
+                                                 "computer:"),
+                                  lines)};
+}
+
+UserMessage refusedPortAdvice(const PortMap& ports, const PortChoice& choice, const OpenResult&,
+                              const PortAdvice& advice)
+{
+    return describeHeldPort(ports.displayName(choice), {}, advice);
+}
+
+QString otherPortsDetails(const PortMap& ports, const QStringList& lines)
+{
+    return portListDetails(ports, kOtherPortsHeading, lines);
 }
 
 #else
 
-// The group that owns a device node (dialout on Debian), or empty when unknown.
-QString owningGroup(const QString& device)
+// "Choose" from "choose": the advice begins a sentence.
+QString sentence(QString text)
 {
-    struct stat info {};
-    if (::stat(QFile::encodeName(device).constData(), &info) != 0)
-        return {};
-    if (const group* entry = ::getgrgid(info.st_gid))
-        return QString::fromLocal8Bit(entry->gr_name);
-    return {};
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
 }
 
 // A port found that none of COM1 to COM4 leads to, and the variable that makes it COMn.
@@ -134,8 +128,7 @@ QString unreachedPortLine(const FoundPort& port, int portNumber)
 
 // Where each of COM1 to COM4 leads, then the ports found that none of them leads to. Ports that
 // are `exceptDevice` are left out.
-QStringList portLines(const PortMap& ports, int portNumber, const QString& exceptDevice,
-                      const QString& reachedSuffix)
+QStringList portLines(const PortMap& ports, int portNumber, const QString& exceptDevice)
 {
     QStringList lines;
     for (int number = 1; number <= kPortCount; ++number) {
@@ -144,12 +137,11 @@ QStringList portLines(const PortMap& ports, int portNumber, const QString& excep
             continue;
         const std::optional<FoundPort> port = ports.portAt(device);
         if (ports.isOverridden(number) || !port)
-            lines << QStringLiteral("%1 leads to %2 (named by %3)%4")
-                         .arg(PortMap::comName(number), device, PortMap::overrideVariable(number),
-                              reachedSuffix);
+            lines << QStringLiteral("%1 leads to %2 (named by %3)")
+                         .arg(PortMap::comName(number), device, PortMap::overrideVariable(number));
         else
-            lines << QStringLiteral("%1 leads to %2%3")
-                         .arg(PortMap::comName(number), PortMap::portText(*port), reachedSuffix);
+            lines << QStringLiteral("%1 leads to %2")
+                         .arg(PortMap::comName(number), PortMap::portText(*port));
     }
     for (const FoundPort& port : ports.reachablePorts()) {
         if (ports.portNumberOf(port.device) == 0 && !isSameDevice(ports, port.device, exceptDevice))
@@ -169,99 +161,116 @@ QString consolesNote(const PortMap& ports)
         .arg(devices.join(QStringLiteral(", ")));
 }
 
-QString missingPortAdvice(const PortMap& ports, const PortChoice& choice, const OpenResult& result,
-                          const QString& retryAdvice)
+// The ports found but the chosen one, the consoles left out, and how a variable sends a port
+// elsewhere: what the user picks another port from.
+QString portListDetails(const PortMap& ports, const PortChoice& choice, const QString& heading)
 {
-    const int portNumber = choice.portNumber;
     const QString device = ports.deviceFor(choice);
-    const qsizetype found = ports.reachablePorts().size();
     QStringList paragraphs;
-    if (device.isEmpty()) {
-        paragraphs << (found == 0 ? QStringLiteral("Cannot open %1: no serial port was found on "
-                                                   "this computer.")
-                                        .arg(PortMap::comName(portNumber))
-                                  : QStringLiteral("Cannot open %1: only %2 serial port%3 found, "
-                                                   "so %1 leads to none.")
-                                        .arg(PortMap::comName(portNumber))
-                                        .arg(found)
-                                        .arg(found == 1 ? QStringLiteral(" was")
-                                                        : QStringLiteral("s were")));
-    } else {
-        paragraphs << QStringLiteral("Cannot open %1: %2.")
-                          .arg(ports.displayName(choice), result.systemReason);
-        paragraphs << (result.failure == OpenFailure::NotFound
-                           ? QStringLiteral("%1 does not exist: an adapter that was unplugged "
-                                            "is gone until it is plugged in again.")
-                                 .arg(device)
-                           : QStringLiteral("%1 may have no serial hardware behind it, or may "
-                                            "not be a serial port.")
-                                 .arg(device));
-        if (!choice.namesDevice() && ports.isOverridden(portNumber))
-            paragraphs << QStringLiteral("%1 leads to %2 because %3 names it; without that "
-                                         "variable %1 leads to a port found on this computer.")
-                              .arg(PortMap::comName(portNumber), device,
-                                   PortMap::overrideVariable(portNumber));
-    }
-    const QStringList lines = portLines(ports, std::max(portNumber, 1), {}, {});
+    if (!choice.namesDevice() && ports.isOverridden(choice.portNumber))
+        paragraphs << QStringLiteral("%1 leads to %2 because %3 names it; without that "
+                                     "variable %1 leads to a port found on this computer.")
+                          .arg(PortMap::comName(choice.portNumber), device,
+                               PortMap::overrideVariable(choice.portNumber));
+    const QStringList lines = portLines(ports, std::max(choice.portNumber, 1), device);
     if (!lines.isEmpty())
-        paragraphs << indentedList(QStringLiteral("Serial ports on this computer:"), lines);
+        paragraphs << indentedList(heading, lines);
     const QString consoles = consolesNote(ports);
     if (!consoles.isEmpty())
         paragraphs << consoles;
     // The system probes a main-board UART by opening it, which only members of its group may.
-    if (found == 0)
+    if (ports.reachablePorts().isEmpty())
         paragraphs << QStringLiteral("Serial ports on the main board (/dev/ttyS*) are found only "
                                      "when your user is in the group \"dialout\".");
-    paragraphs << (found == 0 ? QStringLiteral("Plug in the meter's USB serial adapter, then %1.")
-                                    .arg(retryAdvice)
-                              : QStringLiteral("Choose the port of the meter's adapter (or plug "
-                                               "the adapter in), then %1.")
-                                    .arg(retryAdvice));
     return paragraphs.join(kParagraphBreak);
 }
 
-QString heldPortAdvice(const PortMap& ports, const PortChoice& choice, const OpenResult& result,
-                       const QString& retryAdvice)
+UserMessage missingPortAdvice(const PortMap& ports, const PortChoice& choice,
+                              const OpenResult& result, const PortAdvice& advice)
 {
-    const QString device = ports.deviceFor(choice);
-    QString text =
-        QStringLiteral("Cannot open %1: %2.").arg(ports.displayName(choice), result.systemReason);
-    if (result.failure == OpenFailure::PermissionDenied) {
-        QString group = owningGroup(device);
-        if (group.isEmpty())
-            group = QStringLiteral("dialout");
-        text += QStringLiteral("\n\nYour user may not use %1: it belongs to the group \"%2\". "
-                               "Add yourself to that group with\n  sudo usermod -aG %2 $USER\n"
-                               "then log out and in again, and %3.")
-                    .arg(device, group, retryAdvice);
-    } else if (const QStringList holders = programsHolding(device); !holders.isEmpty()) {
-        text += QStringLiteral("\n\n%1 is held by %2. Close it, then %3.")
-                    .arg(device, holders.join(QStringLiteral(", ")), retryAdvice);
-    } else {
-        text += QStringLiteral("\n\nAnother program holds %1 (for example ModemManager, brltty, a "
-                               "terminal program such as minicom or screen, or another copy of "
-                               "this program). Close it, or unplug and replug the adapter, then "
-                               "%2.")
-                    .arg(device, retryAdvice);
-    }
-    return text;
+    const int portNumber = choice.portNumber;
+    const qsizetype found = ports.reachablePorts().size();
+    if (ports.deviceFor(choice).isEmpty() && found == 0)
+        return {
+            QStringLiteral("Cannot open %1: no serial port was found on this computer.")
+                .arg(PortMap::comName(portNumber)),
+            QStringLiteral("Plug in the meter's USB serial adapter, then %1.").arg(advice.retry),
+            portListDetails(ports, choice, QString())};
+    if (ports.deviceFor(choice).isEmpty())
+        return {QStringLiteral("Cannot open %1: only %2 serial port%3 found, so %1 leads to none.")
+                    .arg(PortMap::comName(portNumber))
+                    .arg(found)
+                    .arg(found == 1 ? QStringLiteral(" was") : QStringLiteral("s were")),
+                QStringLiteral("%1 (the details list the ports found), then %2.")
+                    .arg(sentence(advice.choosePort), advice.retry),
+                portListDetails(ports, choice, QStringLiteral("Serial ports on this computer:"))};
+    const QString otherPorts = portListDetails(ports, choice, kOtherPortsHeading);
+    if (result.failure == OpenFailure::NotFound)
+        return {QStringLiteral("Cannot open %1: the device does not exist (%2).")
+                    .arg(ports.displayName(choice), result.systemReason),
+                QStringLiteral("Plug the meter's adapter in again, or %1, then %2.")
+                    .arg(advice.choosePort, advice.retry),
+                otherPorts};
+    return {QStringLiteral("Cannot open %1: it may have no serial hardware behind it, or may not "
+                           "be a serial port (%2).")
+                .arg(ports.displayName(choice), result.systemReason),
+            QStringLiteral("%1, then %2.").arg(sentence(advice.choosePort), advice.retry),
+            otherPorts};
 }
 
-QString otherPortsTail(const PortMap&, const QStringList& lines, const QString& retryAdvice)
+UserMessage refusedPortAdvice(const PortMap& ports, const PortChoice& choice,
+                              const OpenResult& result, const PortAdvice& advice)
 {
-    return indentedList(QStringLiteral("Other serial ports on this computer:"), lines) +
-           kParagraphBreak +
-           QStringLiteral("Choose the port the meter is on, then %1.").arg(retryAdvice);
+    const QString device = ports.deviceFor(choice);
+    if (result.failure == OpenFailure::PermissionDenied)
+        return permissionAdvice(ports.displayName(choice), device, result.systemReason, advice);
+    // The system's words for a held port ("Permission error while locking the device") would
+    // read as a permission problem: the holders say what it is.
+    return describeHeldPort(ports.displayName(choice), programsHolding(device), advice);
+}
+
+QString otherPortsDetails(const PortMap&, const QStringList& lines)
+{
+    return indentedList(kOtherPortsHeading, lines);
 }
 
 #endif
 
 } // namespace
 
-std::optional<int> namedPortNumber(const QString& text)
+UserMessage describeHeldPort(const QString& portName, const QList<PortHolder>& holders,
+                             const PortAdvice& advice)
+{
+    if (holders.isEmpty())
+        return {QStringLiteral("%1 is in use by another program.").arg(portName),
+                QStringLiteral("Close the program that uses it, or unplug the adapter and plug it "
+                               "in again, then %1.")
+                    .arg(advice.retry),
+                QStringLiteral("Programs that take serial ports: terminal programs such as minicom "
+                               "or screen, ModemManager, brltty, another cablemeter window or "
+                               "cablemeter-cli.")};
+    QStringList names;
+    for (const PortHolder& holder : holders)
+        names << holder.text();
+    const QString what =
+        QStringLiteral("%1 is in use by %2.").arg(portName, names.join(QStringLiteral(" and ")));
+    if (holders.size() > 1)
+        return {what, QStringLiteral("Close those programs, then %1.").arg(advice.retry)};
+    const PortHolder& holder = holders.constFirst();
+    if (holder.isWindow())
+        return {
+            what,
+            QStringLiteral("Press Close in that window, or quit it, then %1.").arg(advice.retry)};
+    if (holder.isCommandLine())
+        return {what, QStringLiteral("Let that command finish, or stop it with Ctrl-C, then %1.")
+                          .arg(advice.retry)};
+    return {what, QStringLiteral("Close that program, then %1.").arg(advice.retry)};
+}
+
+std::optional<int> namedPortNumber(const QString& text, Qt::CaseSensitivity caseSensitivity)
 {
     for (int n = 1; n <= kPortCount; ++n) {
-        if (text == PortMap::comName(n))
+        if (text.compare(PortMap::comName(n), caseSensitivity) == 0)
             return n;
     }
     return std::nullopt;
@@ -282,31 +291,32 @@ OpenResult openChosenPort(SerialPort& port, const PortMap& ports, const PortChoi
     return port.open(device);
 }
 
-QString describeOpenFailure(const PortMap& ports, const PortChoice& choice,
-                            const OpenResult& result, const QString& retryAdvice)
+UserMessage describeOpenFailure(const PortMap& ports, const PortChoice& choice,
+                                const OpenResult& result, const PortAdvice& advice)
 {
     switch (result.failure) {
     case OpenFailure::PermissionDenied:
     case OpenFailure::Busy:
-        return heldPortAdvice(ports, choice, result, retryAdvice);
+        return refusedPortAdvice(ports, choice, result, advice);
     case OpenFailure::NotFound:
     case OpenFailure::Other:
     case OpenFailure::None:
         break;
     }
-    return missingPortAdvice(ports, choice, result, retryAdvice);
+    return missingPortAdvice(ports, choice, result, advice);
 }
 
-QString describeOtherPorts(const PortMap& ports, const PortChoice& choice,
-                           const QString& retryAdvice)
+QString describeOtherPorts(const PortMap& ports, const PortChoice& choice)
 {
-    const QStringList lines = portLines(ports, std::max(choice.portNumber, 1),
-                                        ports.deviceFor(choice), QStringLiteral(": try it"));
+#ifdef Q_OS_WIN
+    const QStringList lines = portLines(ports, ports.deviceFor(choice));
+#else
+    const QStringList lines =
+        portLines(ports, std::max(choice.portNumber, 1), ports.deviceFor(choice));
+#endif
     if (lines.isEmpty())
-        return QStringLiteral("No other serial port was found on this computer: check the cable "
-                              "between the meter and this port, then %1.")
-            .arg(retryAdvice);
-    return otherPortsTail(ports, lines, retryAdvice);
+        return QStringLiteral("No other serial port was found on this computer.");
+    return otherPortsDetails(ports, lines);
 }
 
 } // namespace cablemeter

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/user_message.h"
+
 #include <QString>
 
 namespace cablemeter {
@@ -31,8 +33,8 @@ public:
     // Quit stays live.
     virtual void setBusy(bool busy) = 0;
 
-    // One message to the user per failure: what went wrong and what to do.
-    virtual void reportError(const QString& title, const QString& message) = 0;
+    // One message to the user per failure: what went wrong and what to do, then the details.
+    virtual void reportError(const QString& title, const UserMessage& message) = 0;
 
     // A question the user answers Yes or No, such as whether to replace files. Controls that
     // cannot ask answer No, so nothing is replaced.

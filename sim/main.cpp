@@ -7,7 +7,8 @@
 //   cablemeter-sim --version
 //
 // The first line on stdout is the device to open in the program; requests and beeps are logged to
-// stderr. Runs until SIGINT or SIGTERM.
+// stderr, where a terminal first gets one line on how to use the device. Runs until SIGINT or
+// SIGTERM.
 
 #include "sim/demo_image.h"
 #include "sim/meter_simulator.h"
@@ -49,6 +50,16 @@ bool makeLink(const QString& linkPath, const QString& device)
     if (existing.isSymLink())
         QFile::remove(linkPath);
     return QFile::link(device, linkPath);
+}
+
+// One line for the person who started the simulator: how the window and the command line reach
+// the meter it plays.
+QString usageHint(const QString& device)
+{
+    return QStringLiteral("cablemeter-sim: the meter is on %1: start the window with "
+                          "CABLEMETER_COM1=%1 cablemeter, or try cablemeter-cli catalogue "
+                          "--port %1")
+        .arg(device);
 }
 
 // Blocks until SIGINT or SIGTERM. The signals are blocked in every thread (the simulator's thread
@@ -169,6 +180,12 @@ int main(int argc, char* argv[])
 
     std::printf("%s\n", qPrintable(simulator.devicePath()));
     std::fflush(stdout);
+    // Scripts and tests read the device from stdout and get nothing else.
+    if (isatty(STDERR_FILENO)) {
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(usageHint(linkPath.isEmpty() ? simulator.devicePath() : linkPath)));
+        std::fflush(stderr);
+    }
 
     waitForTermination(terminationSignals);
     simulator.closeLine();

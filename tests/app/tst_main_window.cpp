@@ -17,11 +17,13 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace cablemeter;
 
@@ -114,6 +116,7 @@ private slots:
     void portSelectorReadsTypedText();
     void portDescriptionIsShownAsTooltip();
     void reportErrorGoesToTheReporterOncePerCall();
+    void messageBoxKeepsTheDetailsBehindShowDetails();
     void navigationKeysDrawTheLineTheyMoveTo_data();
     void navigationKeysDrawTheLineTheyMoveTo();
     void focusChangesAndReadDrawNothing();
@@ -466,6 +469,26 @@ void TestMainWindow::reportErrorGoesToTheReporterOncePerCall()
     QCOMPARE(reported[1], (QStringList{"Read", "no answer"}));
 }
 
+void TestMainWindow::messageBoxKeepsTheDetailsBehindShowDetails()
+{
+    MainWindow window;
+    const UserMessage message(QStringLiteral("COM1 (/dev/ttyUSB0) is in use by minicom (process "
+                                             "4711)."),
+                              QStringLiteral("Close that program, then press Open."),
+                              QStringLiteral("Other serial ports on this computer:\n  COM2 leads "
+                                             "to /dev/ttyUSB1"));
+    QStringList shown;
+    QTimer::singleShot(0, &window, [&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        shown << box->windowTitle() << box->text() << box->informativeText() << box->detailedText();
+        box->accept();
+    });
+    window.reportError(QStringLiteral("Port not opened"), message);
+    QCOMPARE(shown, (QStringList{"Port not opened", message.what, message.todo, message.details}));
+}
+
 void TestMainWindow::navigationKeysDrawTheLineTheyMoveTo_data()
 {
     QTest::addColumn<QList<int>>("keys");
@@ -554,9 +577,11 @@ void TestMainWindow::failedOpenTurnsTheIndicatorRed_data()
     QTest::addColumn<QString>("said");
 
     QTest::newRow("closed port, busy adapter")
-        << false << "COM1" << int(OpenFailure::Busy) << "Another program holds /dev/ttyUSB0";
+        << false << "COM1" << int(OpenFailure::Busy)
+        << "COM1 (/dev/ttyUSB0, FT232R USB UART) is in use by another program.";
     QTest::newRow("open port, adapter unplugged")
-        << true << "COM1" << int(OpenFailure::NotFound) << "/dev/ttyUSB0 does not exist";
+        << true << "COM1" << int(OpenFailure::NotFound)
+        << "Cannot open COM1 (/dev/ttyUSB0, FT232R USB UART): the device does not exist";
     QTest::newRow("open port, no device behind COM3")
         << true << "COM3" << int(OpenFailure::None) << "only 1 serial port was found";
 }
@@ -594,7 +619,7 @@ void TestMainWindow::failedOpenTurnsTheIndicatorRed()
     QVERIFY(!port.isOpen());
     QCOMPARE(reported.size(), 1);
     QVERIFY2(reported.first().contains(said), qPrintable(reported.first()));
-    QVERIFY2(reported.first().endsWith(QStringLiteral("press Open.")),
+    QVERIFY2(UserMessage(reported.first()).todo.endsWith(QStringLiteral("press Open.")),
              qPrintable(reported.first()));
     // A COM number that leads nowhere is never tried on a device.
     QCOMPARE(port.openedDevices.size() - opensBefore, selector == "COM1" ? 1 : 0);

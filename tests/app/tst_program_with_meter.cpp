@@ -8,6 +8,7 @@
 #include "platform/screen_picture.h"
 #include "sim/demo_image.h"
 #include "sim/meter_simulator.h"
+#include "support/message_shape.h"
 #include "support/test_port_map.h"
 
 #include <QDir>
@@ -22,6 +23,7 @@ using namespace cablemeter;
 using cablemeter::sim::MeterSimulator;
 using cablemeter::sim::Pacing;
 using cablemeter::sim::ReplyFault;
+using cablemeter::testing::checkMessageShape;
 
 namespace {
 
@@ -291,6 +293,13 @@ private slots:
         QCOMPARE(reported.size(), 1);
         QVERIFY2(reported[0].message.contains(QStringLiteral("went away")),
                  qPrintable(reported[0].message));
+        // The port first, then what to do; the catalogue's own note below, not a second advice.
+        const UserMessage message(reported[0].message);
+        checkMessageShape(message, QStringLiteral("COM1 (%1)").arg(meter->devicePath()),
+                          QStringLiteral("press Open"));
+        QVERIFY2(message.details.contains(QStringLiteral("MeterDat.dat and the record list were "
+                                                         "left as they were.")),
+                 qPrintable(reported[0].message));
         QCOMPARE(readFile(catalogueFile()), fileBefore);
         QCOMPARE(listLines(), linesBefore);
         QTest::qWait(100);
@@ -301,6 +310,32 @@ private slots:
         QTest::mouseClick(&button("Command7"), Qt::LeftButton);
         QCOMPARE(reported.size(), 1);
         QCOMPARE(program->window().statusText(), QStringLiteral(" OK "));
+    }
+
+    // A second window on the port the first one holds is told who holds it, not of a
+    // permission problem.
+    void secondWindowOnTheSamePortIsToldWhoHoldsIt()
+    {
+        QTest::mouseClick(&button("Command1"), Qt::LeftButton);
+        QVERIFY(reported.isEmpty());
+        CableMeterApp second(testing::testPortMap(meter->devicePath()));
+        QStringList secondReported;
+        second.window().setErrorReporter([&secondReported](const QString&, const QString& message) {
+            secondReported << message;
+        });
+        QTest::mouseClick(second.window().findChild<QPushButton*>(QStringLiteral("Command1")),
+                          Qt::LeftButton);
+        QCOMPARE(secondReported.size(), 1);
+        const UserMessage message(secondReported.first());
+        checkMessageShape(message, QStringLiteral("COM1 (%1)").arg(meter->devicePath()),
+                          QStringLiteral("press Open"));
+        QVERIFY2(message.what.contains(QStringLiteral(" is in use by ")),
+                 qPrintable(message.text()));
+        QVERIFY2(message.what.contains(
+                     QStringLiteral("(process %1)").arg(QCoreApplication::applicationPid())),
+                 qPrintable(message.text()));
+        QVERIFY2(!message.text().contains(QStringLiteral("Permission"), Qt::CaseInsensitive),
+                 qPrintable(message.text()));
     }
 
     void catalogueFileThatCannotBeWrittenIsReported()

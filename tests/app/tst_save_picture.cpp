@@ -3,6 +3,7 @@
 #include "platform/qt_file_dialog.h"
 #include "platform/window_controls.h"
 #include "support/full_disk.h"
+#include "support/message_shape.h"
 #include "support/special_files.h"
 
 #include <QApplication>
@@ -45,9 +46,9 @@ class ErrorRecorder : public WindowControls {
 public:
     QList<QStringList> errors;
 
-    void reportError(const QString& title, const QString& message) override
+    void reportError(const QString& title, const UserMessage& message) override
     {
-        errors.append({title, message});
+        errors.append({title, message.text()});
     }
     void setStatusText(const QString&) override {}
     QString statusText() const override { return {}; }
@@ -287,10 +288,11 @@ void TestSavePicture::failedWriteIsReported()
     QCOMPARE(controls.errors[0][0], QStringLiteral("Save As"));
     const QString message = controls.errors[0][1];
     QVERIFY2(message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
+    checkMessageShape(UserMessage(message), QDir::toNativeSeparators(path),
+                      QStringLiteral("press Save As again"));
     // The reason follows the path: more than the fixed wording of the message.
     const QString afterPath = message.section(QDir::toNativeSeparators(path), 1);
-    QVERIFY2(afterPath.section(QStringLiteral("\n\n"), 1, 1).trimmed().size() > 3,
-             qPrintable(message));
+    QVERIFY2(afterPath.section(QLatin1Char('\n'), 0, 0).size() > 5, qPrintable(message));
     QVERIFY2(message.contains(reason), qPrintable(message));
     QCOMPARE(entries(), entriesBefore);
     QVERIFY(QDir(folder.filePath("pictures")).entryList(QDir::Files | QDir::Hidden).isEmpty());

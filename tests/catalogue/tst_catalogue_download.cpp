@@ -4,6 +4,7 @@
 #include "support/fake_page_reader.h"
 #include "support/fake_window_controls.h"
 #include "support/full_disk.h"
+#include "support/message_shape.h"
 #include "support/special_files.h"
 
 #include <QDir>
@@ -232,6 +233,11 @@ void CatalogueDownloadTest::failedPageLeavesFileAndListAsTheyWere()
     const QString failedPage = QString::number(headerPage(std::min(failingRead, kSlotCount - 1)));
     QVERIFY2(controls.errors.first().message.contains(failedPage),
              qPrintable(controls.errors.first().message));
+    // The reader's message stands as it is, the catalogue's file and list below it.
+    QCOMPARE(controls.errors.first().parts.what, silentMeter.failure().what);
+    QVERIFY2(controls.errors.first().parts.details.contains(m_path + QStringLiteral(" and the "
+                                                                                    "record list")),
+             qPrintable(controls.errors.first().message));
     QCOMPARE(controls.statusTexts,
              QStringList({QStringLiteral("Read Files ..."), QStringLiteral("Read failed")}));
     QCOMPARE(controls.busy, false);
@@ -278,8 +284,8 @@ void CatalogueDownloadTest::unwritableFileIsReportedAndNothingListed()
     QCOMPARE(reader.requestedPages().size(), pagesAsked);
     QCOMPARE(controls.errors.size(), 1);
     const QString message = controls.errors.first().message;
-    QVERIFY2(message.contains(path), qPrintable(message));
-    QVERIFY2(message.contains(reason), qPrintable(message));
+    checkMessageShape(controls.errors.first().parts, path, QStringLiteral("try again"));
+    QVERIFY2(controls.errors.first().parts.what.contains(reason), qPrintable(message));
     QCOMPARE(controls.lines, QStringList{QStringLiteral("an earlier record")});
     QCOMPARE(controls.listClears, 0);
     QCOMPARE(catalogue.listKind()[0], std::int16_t(0));
@@ -328,8 +334,10 @@ void CatalogueDownloadTest::fullDiskLeavesTheEarlierFile()
 
     QCOMPARE(controls.errors.size(), 1);
     const QString message = controls.errors.first().message;
-    QVERIFY2(message.contains(m_path), qPrintable(message));
-    QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(message));
+    checkMessageShape(controls.errors.first().parts, m_path, QStringLiteral("try again"));
+    QVERIFY2(
+        controls.errors.first().parts.what.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
+        qPrintable(message));
     QCOMPARE(QFile::exists(m_path), earlierSize > 0);
     QCOMPARE(fileBytes(m_path), earlier);
     // Nothing half-written is left beside it either.
@@ -410,7 +418,7 @@ void CatalogueDownloadTest::unreadableFileIsReportedAndListKept()
 
     QCOMPARE(controls.errors.size(), 1);
     const QString message = controls.errors.first().message;
-    QVERIFY2(message.contains(m_path), qPrintable(message));
+    checkMessageShape(controls.errors.first().parts, m_path, QStringLiteral("try again"));
     QVERIFY2(message.contains(reason), qPrintable(message));
     QCOMPARE(controls.lines, QStringList{QStringLiteral("an earlier record")});
     QVERIFY(controls.progressValues.isEmpty());

@@ -4,6 +4,7 @@
 #include "screens/renderers.h"
 #include "support/fake_page_reader.h"
 #include "support/fake_window_controls.h"
+#include "support/message_shape.h"
 #include "support/special_files.h"
 
 #include <QColor>
@@ -285,12 +286,13 @@ void RecordDispatchTest::missingBackgroundIsReportedOnceAndScreenStillDrawn()
     QVERIFY(m_picture.backgrounds[0].isNull());
     QVERIFY(m_picture.backgrounds[1].isNull());
     QCOMPARE(m_controls.errors.size(), 1);
-    // The message names both places the picture was looked for.
-    const QString message = m_controls.errors.first().message;
-    QVERIFY2(message.contains(m_dir.filePath(QStringLiteral("program/ZNull.ovl"))),
-             qPrintable(message));
-    QVERIFY2(message.contains(m_dir.filePath(QStringLiteral("share/cablemeter/ZNull.ovl"))),
-             qPrintable(message));
+    // The file as the user knows it first; both places it was looked for in the details.
+    const UserMessage message = m_controls.errors.first().parts;
+    checkMessageShape(message, QStringLiteral("ZNull.ovl"));
+    QVERIFY2(message.details.contains(m_dir.filePath(QStringLiteral("program/ZNull.ovl"))),
+             qPrintable(message.text()));
+    QVERIFY2(message.details.contains(m_dir.filePath(QStringLiteral("share/cablemeter/ZNull.ovl"))),
+             qPrintable(message.text()));
 }
 
 void RecordDispatchTest::backgroundThatIsNotAPictureIsReported_data()
@@ -322,8 +324,7 @@ void RecordDispatchTest::backgroundThatIsNotAPictureIsReported()
     QCOMPARE(g_calls.size(), 1);
     QVERIFY(m_picture.backgrounds.first().isNull());
     QCOMPARE(m_controls.errors.size(), 1);
-    QVERIFY2(m_controls.errors.first().message.contains(file.fileName()),
-             qPrintable(m_controls.errors.first().message));
+    checkMessageShape(m_controls.errors.first().parts, file.fileName());
 }
 
 void RecordDispatchTest::failingRendererIsReportedOnce_data()
@@ -358,6 +359,8 @@ void RecordDispatchTest::failingRendererIsReportedOnce()
     QCOMPARE(m_controls.errors.size(), 1);
     const QString message = m_controls.errors.first().message;
     QVERIFY2(message.contains(QStringLiteral("593")), qPrintable(message));
+    // The reader's own message comes first, not inside a prefix of the screen's.
+    QCOMPARE(m_controls.errors.first().parts.what, m_reader.failure().what);
     if (!pageArrives)
         QCOMPARE(m_controls.statusText(), statusBefore);
     QCOMPARE(g_picture->clears - clearsBefore, clears);

@@ -12,6 +12,7 @@
 #include "support/fake_page_reader.h"
 #include "support/fake_window_controls.h"
 #include "support/full_disk.h"
+#include "support/message_shape.h"
 #include "support/small_disk.h"
 #include "support/special_files.h"
 
@@ -595,6 +596,13 @@ void CliWithMeterTest::silentMeterIsNamedWithPageAndDevice()
              qPrintable(run.standardError));
     QVERIFY2(run.standardError.contains(meter->devicePath()), qPrintable(run.standardError));
     QVERIFY2(!run.standardError.contains(QStringLiteral("press ")), qPrintable(run.standardError));
+    // One message, not one nested inside another's prefix: what happened, then what to do.
+    const QString problem = run.standardError.section(QStringLiteral("cablemeter-cli: "), 1, 1);
+    checkMessageShape(UserMessage(problem), meter->devicePath(),
+                      QStringLiteral("run the command again"));
+    QVERIFY2(!problem.contains(QStringLiteral("did not arrive")), qPrintable(problem));
+    QVERIFY2(UserMessage(problem).details.contains(QStringLiteral("meter.bin was not written")),
+             qPrintable(problem));
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
     QCOMPARE(meter->requestedPages(), QList<int>{headerPage(0)});
 }
@@ -731,7 +739,13 @@ void CliWithMeterTest::missingDeviceGetsAdvice()
             arguments << QStringLiteral("--dir") << out;
         const CliRun run = runCli(arguments, out);
         QVERIFY2(run.exitedWith(kExitPortNotOpened), qPrintable(command + run.standardError));
-        QVERIFY2(run.standardError.contains(device + QStringLiteral(" does not exist")),
+        QVERIFY2(run.standardError.contains(
+                     QStringLiteral("cablemeter-cli: Cannot open %1: the device does not exist")
+                         .arg(device)),
+                 qPrintable(run.standardError));
+        QVERIFY2(run.standardError.contains(QStringLiteral("\nPlug the meter's adapter in again, "
+                                                           "or give the meter's device with "
+                                                           "--port, then run the command again.")),
                  qPrintable(run.standardError));
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
@@ -778,6 +792,10 @@ void CliWithMeterTest::commandLineMistakes_data()
     QTest::newRow("empty --port") << QStringList{"catalogue", "--port", ""} << kExitUsage
                                   << "--port names no port"
                                   << "/dev/ttyS";
+    // COM names in any case, as Windows users type them; COM1 leads to the test's adapter.
+    QTest::newRow("com1 is COM1") << QStringList{"catalogue", "--port", "com1"}
+                                  << kExitPortNotOpened << "Cannot open COM1 (/dev/cablemeter-test"
+                                  << "not a port name";
     QTest::newRow("COM5") << QStringList{"catalogue", "--port", "COM5"} << kExitUsage
                           << "\"COM5\" is not a port name"
                           << "Cannot open COM1";

@@ -49,7 +49,7 @@ QList<ReportedRecord> readRecords(const QByteArray& image, const Limits& limits 
     FakePageReader reader(image);
     ReportReading reading(reader, QImage(), limits);
     if (!reading.read())
-        qWarning("%s", qPrintable(reading.error()));
+        qWarning("%s", qPrintable(reading.error().text()));
     return reading.records();
 }
 
@@ -280,13 +280,13 @@ void ReportPartsTest::readingStopsOrNamesTheSlot()
     QVERIFY(stopped.error().isEmpty());
 
     FakePageReader failing(sim::makeDemoImage());
-    failing.failAtRead(kSlotCount + 1); // the first record's second page
+    failing.failAtRead(kSlotCount + 1); // a page of the first record
     ReportReading reading(failing, QImage(), {});
     QVERIFY(!reading.read());
     QVERIFY(!reading.wasStopped());
-    QVERIFY2(reading.error().contains(QStringLiteral("slot 0")), qPrintable(reading.error()));
-    QVERIFY2(reading.error().contains(QStringLiteral("did not arrive")),
-             qPrintable(reading.error()));
+    QCOMPARE(reading.error().text(), failing.failure().text());
+    QVERIFY2(reading.error().text().contains(QStringLiteral("page 513 did not arrive")),
+             qPrintable(reading.error().text()));
 }
 
 void ReportPartsTest::htmlIsSelfContainedAndEscaped()

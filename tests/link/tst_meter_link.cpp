@@ -5,6 +5,7 @@
 #include "platform/port_names.h"
 #include "support/fake_serial_port.h"
 #include "support/fake_window_controls.h"
+#include "support/message_shape.h"
 #include "support/test_port_map.h"
 
 #include <QTest>
@@ -13,6 +14,7 @@
 #include <functional>
 
 using namespace cablemeter;
+using cablemeter::testing::checkMessageShape;
 using cablemeter::testing::FakeSerialPort;
 using cablemeter::testing::FakeWindowControls;
 using cablemeter::testing::testPortMap;
@@ -234,9 +236,9 @@ private slots:
         chosen = PortChoice::path(QStringLiteral("/dev/ttyUSB7"));
         port->nextOpenResult = {OpenFailure::NotFound, QStringLiteral("No such file or directory")};
         QVERIFY(!link->OpenCom());
-        QVERIFY2(link->lastError().startsWith(
-                     QStringLiteral("Cannot open /dev/ttyUSB7: No such file or directory.")),
-                 qPrintable(link->lastError()));
+        QCOMPARE(link->failure().what,
+                 QStringLiteral("Cannot open /dev/ttyUSB7: the device does not exist (No such "
+                                "file or directory)."));
         QVERIFY(!link->lastError().contains(QStringLiteral("COM1 (/dev/ttyUSB7")));
     }
 
@@ -264,11 +266,10 @@ private slots:
         QVERIFY(!link->ReadFlash(530));
         QCOMPARE(requestedPages(), QList<int>{530}); // a switched-off meter is not asked again
         QVERIFY(link->pageBuffer() == before);
-        QVERIFY2(link->lastError().startsWith(
-                     QStringLiteral("The meter did not answer the request for page 530 on %1 "
-                                    "within 2 s.")
-                         .arg(com1)),
-                 qPrintable(link->lastError()));
+        QCOMPARE(link->failure().what,
+                 QStringLiteral("The meter did not answer the request for page 530 (slot 1) on "
+                                "%1 within 2 s.")
+                     .arg(com1));
         QVERIFY(!link->isReading());
     }
 
@@ -456,7 +457,7 @@ private slots:
         } else {
             QVERIFY(link->pageBuffer() == page560);
             QVERIFY2(link->lastError().contains(error), qPrintable(link->lastError()));
-            QVERIFY(link->lastError().endsWith(QStringLiteral("then press Open.")));
+            checkMessageShape(link->failure(), com1, QStringLiteral("press Open"));
         }
         if (meter == QLatin1String("new length"))
             QCOMPARE(link->learnedReplyLength(), 300);
@@ -604,9 +605,107 @@ private slots:
         port->nextOpenResult = {OpenFailure::Busy, QStringLiteral("Device or resource busy")};
         link->Command1_Click();
         QCOMPARE(controls->errors.size(), 1);
-        QVERIFY(
-            controls->errors.first().message.contains(QStringLiteral("Device or resource busy")));
+        QVERIFY2(controls->errors.first().parts.what.startsWith(
+                     QStringLiteral("%1 is in use by").arg(com1)),
+                 qPrintable(controls->errors.first().message));
         QCOMPARE(controls->indicatorColours, QList<QColor>{kRed});
+    }
+
+    // Whatever went wrong, the user reads first what happened on which port, then what to do;
+    // lists and the system's own words come below, and no instruction twice.
+    void messagesSayWhatHappenedThenWhatToDo_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("systemWords"); // only in the details; empty: none
+        QTest::newRow("silent meter") << "silent meter"
+                                      << "";
+        QTest::newRow("meter stopped answering") << "stopped answering"
+                                                 << "";
+        QTest::newRow("port missing") << "port missing"
+                                      << "";
+        QTest::newRow("port busy") << "port busy"
+                                   << "";
+        QTest::newRow("permission") << "permission"
+                                    << "";
+        QTest::newRow("pulled cable during a read") << "pulled cable"
+                                                    << "Inappropriate ioctl for device";
+        QTest::newRow("pulled cable while idle") << "pulled cable while idle"
+                                                 << "Inappropriate ioctl for device";
+        QTest::newRow("beep with the port closed") << "beep, port closed"
+                                                   << "";
+        QTest::newRow("a reply that stops short") << "short reply"
+                                                  << "";
+        QTest::newRow("line errors") << "line errors"
+                                     << "";
+        QTest::newRow("a line that never goes quiet") << "never quiet"
+                                                      << "";
+    }
+    void messagesSayWhatHappenedThenWhatToDo()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QString, systemWords);
+        const auto openFails = [this](OpenFailure kind, const char* reason) {
+            port->nextOpenResult = {kind, QString::fromLatin1(reason)};
+            QVERIFY(!link->ReadFlash(512)); // opened on demand, as Read does
+        };
+        if (failure == QLatin1String("port missing"))
+            openFails(OpenFailure::NotFound, "No such file or directory");
+        else if (failure == QLatin1String("port busy"))
+            openFails(OpenFailure::Busy, "Permission error while locking the device");
+        else if (failure == QLatin1String("permission"))
+            openFails(OpenFailure::PermissionDenied, "Permission denied");
+        else if (failure == QLatin1String("beep, port closed"))
+            link->Command4_Click();
+        else
+            QVERIFY(link->OpenCom());
+        if (failure == QLatin1String("pulled cable while idle"))
+            port->loseDevice(systemWords);
+        const int page = 561;
+        if (failure == QLatin1String("silent meter")) {
+            link->beginOperation();
+            QVERIFY(!link->ReadFlash(page));
+        }
+        if (failure == QLatin1String("stopped answering")) {
+            link->beginOperation();
+            answerRequestsWith(meterReply(560));
+            QVERIFY(link->ReadFlash(560));
+            answerRequestsWith({});
+            QVERIFY(!link->ReadFlash(page));
+        }
+        if (failure == QLatin1String("pulled cable")) {
+            QTimer::singleShot(20, port, [this, systemWords] { port->loseDevice(systemWords); });
+            QVERIFY(!link->ReadFlash(page));
+        }
+        if (failure == QLatin1String("short reply") || failure == QLatin1String("line errors")) {
+            answerRequestsWith(meterReply(560));
+            QVERIFY(link->ReadFlash(560));
+            port->lineErrors = 0;
+            answerRequestsBy([this, failure](int replyPage, int) {
+                if (failure == QLatin1String("short reply"))
+                    return meterReply(replyPage).left(100);
+                port->lineErrors = *port->lineErrors + 1; // counted while the reply arrived
+                return meterReply(replyPage);
+            });
+            QVERIFY(!link->ReadFlash(page));
+        }
+        if (failure == QLatin1String("never quiet")) {
+            port->quiet = 0;
+            QVERIFY(!link->ReadFlash(page));
+        }
+        const bool reported = failure == QLatin1String("beep, port closed") ||
+                              failure == QLatin1String("pulled cable while idle");
+        QCOMPARE(controls->errors.size(), reported ? 1 : 0);
+        const UserMessage message = reported ? controls->errors.first().parts : link->failure();
+        checkMessageShape(message, com1,
+                          reported && failure.startsWith(QLatin1String("beep"))
+                              ? QString()
+                              : QStringLiteral("press Open"));
+        if (QTest::currentTestFailed())
+            return;
+        if (!systemWords.isEmpty()) {
+            QVERIFY2(message.details.contains(systemWords), qPrintable(message.text()));
+            QVERIFY2(!message.what.contains(systemWords), qPrintable(message.text()));
+        }
     }
 };
 

@@ -10,6 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 using cablemeter::testing::beepRequest;
 using cablemeter::testing::pageRequest;
 using cablemeter::testing::PtyClient;
@@ -32,6 +37,7 @@ class SimExecutableTest : public QObject {
 private slots:
     void writesTheDemoImage();
     void servesAnImageOnThePrintedDevice();
+    void tellsAPersonHowToUseTheDevice();
     void refusesBadOptions_data();
     void refusesBadOptions();
 
@@ -90,7 +96,51 @@ void SimExecutableTest::servesAnImageOnThePrintedDevice()
         QString::fromLocal8Bit(simulator.readAllStandardError()).split(QLatin1Char('\n'));
     QVERIFY(logLines.contains(QStringLiteral("beep")));
     QVERIFY(logLines.filter(QStringLiteral("page 1:")).size() == 1);
+    // Read by scripts: the device and nothing else; the hint is for a person at a terminal.
+    QVERIFY(simulator.readAllStandardOutput().isEmpty());
+    QVERIFY(logLines.filter(QStringLiteral("CABLEMETER_COM1")).isEmpty());
     QVERIFY(!QFileInfo::exists(linkPath) && !QFileInfo(linkPath).isSymLink());
+}
+
+// Started from a terminal, the simulator says in one line how the window and the command line
+// reach the meter it plays.
+void SimExecutableTest::tellsAPersonHowToUseTheDevice()
+{
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(terminal >= 0);
+    QVERIFY(grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+    const int terminalSide = ::open(ptsname(terminal), O_RDWR | O_NOCTTY);
+    QVERIFY(terminalSide >= 0);
+    const QString linkPath = m_dir.filePath(QStringLiteral("hinted-meter"));
+
+    QProcess simulator;
+    simulator.setChildProcessModifier([terminalSide] { ::dup2(terminalSide, STDERR_FILENO); });
+    simulator.start(simulatorPath(), {QStringLiteral("--link"), linkPath});
+    QVERIFY(simulator.waitForStarted(kPatienceMs));
+    ::close(terminalSide);
+    while (!simulator.canReadLine())
+        QVERIFY(simulator.waitForReadyRead(kPatienceMs));
+    QVERIFY(QString::fromLocal8Bit(simulator.readLine()).startsWith(QStringLiteral("/dev/")));
+
+    QByteArray shown;
+    pollfd waiting{terminal, POLLIN, 0};
+    while (!shown.contains('\n') && ::poll(&waiting, 1, kPatienceMs) > 0) {
+        char chunk[256];
+        const ssize_t got = ::read(terminal, chunk, sizeof chunk);
+        if (got <= 0)
+            break;
+        shown.append(chunk, got);
+    }
+    simulator.terminate();
+    QVERIFY(simulator.waitForFinished(kPatienceMs));
+    ::close(terminal);
+
+    const QString line = QString::fromLocal8Bit(shown).section(QLatin1Char('\n'), 0, 0).trimmed();
+    QVERIFY2(line.contains(QStringLiteral("CABLEMETER_COM1=%1 cablemeter").arg(linkPath)),
+             qPrintable(line));
+    QVERIFY2(line.contains(QStringLiteral("cablemeter-cli catalogue --port %1").arg(linkPath)),
+             qPrintable(line));
+    QVERIFY(simulator.readAllStandardOutput().isEmpty());
 }
 
 void SimExecutableTest::refusesBadOptions_data()

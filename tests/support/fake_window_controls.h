@@ -16,7 +16,8 @@ class FakeWindowControls : public WindowControls, public LinkObserver {
 public:
     struct ReportedError {
         QString title;
-        QString message;
+        QString message;   // the plain text
+        UserMessage parts; // what happened, what to do, the details
     };
 
     void setStatusText(const QString& text) override
@@ -44,7 +45,7 @@ public:
 
     void showIndicator(const QColor& colour) override { indicatorColours.append(colour); }
     void showPortDescription(const QString& description) override { portDescription = description; }
-    void reportLinkFailure(const QString& title, const QString& message) override
+    void reportLinkFailure(const QString& title, const UserMessage& message) override
     {
         reportError(title, message);
     }
@@ -55,9 +56,9 @@ public:
         busyChanges.append(on);
     }
 
-    void reportError(const QString& title, const QString& message) override
+    void reportError(const QString& title, const UserMessage& message) override
     {
-        errors.append({title, message});
+        errors.append({title, message.text(), message});
     }
 
     // What the program did, in order.
