@@ -122,7 +122,9 @@ void WindowExport::tellNotWritten(const ExportResult& result, const QString& fol
         message.todo = QStringLiteral("Export again to replace it, or choose another folder.");
         break;
     case ExportOutcome::NamesTaken:
-        break; // it says what to do
+        // Found before anything was written; it says so, and what to do.
+        m_task.fail(kFailedTitle, message);
+        return;
     case ExportOutcome::MeterFailed:
         break; // the link's message says what to do
     case ExportOutcome::WriteFailed:

@@ -108,7 +108,10 @@ int ExportCommand::finished(const ExportResult& result, const QString& folder) c
                                        : QStringLiteral("Remove the files it left yourself."));
         break;
     }
-    printProblem(message.withDetail(cleanUpText(result, folder)).text());
+    // A clash is found before anything is written, and says so itself.
+    if (result.outcome != ExportOutcome::NamesTaken)
+        message = message.withDetail(cleanUpText(result, folder));
+    printProblem(message.text());
     if (result.outcome == ExportOutcome::Stopped)
         return m_watch.exitCode();
     return result.outcome == ExportOutcome::MeterFailed ? kExitMeterFailed : kExitFileFailed;
