@@ -7,7 +7,7 @@
 #include "catalogue/record_catalogue.h"
 #include "link/meter_link.h"
 #include "platform/port_names.h"
-#include "platform/qt_file_dialog.h"
+#include "app/qt_file_dialog.h"
 #include "platform/screen_picture.h"
 #include "platform/serial_port_factory.h"
 

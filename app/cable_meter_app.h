@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/file_dialog.h"
+#include "app/file_dialog.h"
 #include "platform/port_map.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "app/save_picture.h"
 
-#include "platform/file_dialog.h"
+#include "app/file_dialog.h"
 #include "platform/regular_file.h"
 #include "platform/saved_file.h"
 #include "platform/window_controls.h"

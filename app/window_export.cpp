@@ -4,7 +4,7 @@
 #include "export/export_manifest.h"
 #include "export/record_export.h"
 #include "export/recording_page_reader.h"
-#include "platform/file_dialog.h"
+#include "app/file_dialog.h"
 #include "platform/window_controls.h"
 
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 #include "export/report_document.h"
 #include "export/report_reading.h"
 #include "export/report_text.h"
-#include "platform/file_dialog.h"
+#include "app/file_dialog.h"
 #include "platform/saved_file.h"
 
 #include <QFileInfo>

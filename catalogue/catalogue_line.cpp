@@ -1,7 +1,7 @@
 #include "catalogue/catalogue_line.h"
 
 #include "catalogue/catalogue_layout.h"
-#include "catalogue/windows1252.h"
+#include "screens/windows1252.h"
 
 #include <array>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "catalogue/catalogue_layout.h"
 #include "catalogue/catalogue_line.h"
-#include "catalogue/windows1252.h"
+#include "screens/windows1252.h"
 
 #include <QByteArrayView>
 

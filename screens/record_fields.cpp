@@ -1,6 +1,6 @@
 #include "screens/record_fields.h"
 
-#include "catalogue/windows1252.h"
+#include "screens/windows1252.h"
 
 #include <algorithm>
 

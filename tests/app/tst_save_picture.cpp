@@ -1,6 +1,6 @@
 #include "app/save_picture.h"
-#include "platform/file_dialog.h"
-#include "platform/qt_file_dialog.h"
+#include "app/file_dialog.h"
+#include "app/qt_file_dialog.h"
 #include "platform/window_controls.h"
 #include "support/full_disk.h"
 #include "support/message_shape.h"

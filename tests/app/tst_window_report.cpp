@@ -10,7 +10,7 @@
 #include "app/window_export.h"
 #include "app/window_report.h"
 #include "link/page.h"
-#include "platform/file_dialog.h"
+#include "app/file_dialog.h"
 #include "platform/screen_picture.h"
 #include "sim/demo_image.h"
 #include "sim/meter_simulator.h"

@@ -137,4 +137,4 @@ void E2eGoldenTest::screenMatchesItsGolden()
 }
 
 QTEST_MAIN(E2eGoldenTest)
-#include "e2e_golden_test.moc"
+#include "tst_e2e_golden.moc"

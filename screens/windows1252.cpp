@@ -1,4 +1,4 @@
-#include "catalogue/windows1252.h"
+#include "screens/windows1252.h"
 
 #include <array>
 

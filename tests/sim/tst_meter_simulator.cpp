@@ -477,4 +477,4 @@ void MeterSimulatorTest::pacingShapesTheWrites()
 }
 
 QTEST_GUILESS_MAIN(MeterSimulatorTest)
-#include "test_meter_simulator.moc"
+#include "tst_meter_simulator.moc"

@@ -162,4 +162,4 @@ void SimExecutableTest::refusesBadOptions()
 }
 
 QTEST_GUILESS_MAIN(SimExecutableTest)
-#include "test_sim_executable.moc"
+#include "tst_sim_executable.moc"

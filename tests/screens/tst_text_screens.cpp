@@ -348,4 +348,4 @@ void TextScreensTest::failedFirstReadChangesNothing()
 }
 
 QTEST_MAIN(TextScreensTest)
-#include "text_screens_test.moc"
+#include "tst_text_screens.moc"

@@ -267,4 +267,4 @@ void DemoImageTest::unusedFlashIsErased()
 }
 
 QTEST_GUILESS_MAIN(DemoImageTest)
-#include "test_demo_image.moc"
+#include "tst_demo_image.moc"

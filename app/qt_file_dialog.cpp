@@ -1,4 +1,4 @@
-#include "platform/qt_file_dialog.h"
+#include "app/qt_file_dialog.h"
 
 #include <QFileDialog>
 #include <QStringList>

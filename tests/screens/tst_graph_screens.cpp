@@ -186,4 +186,4 @@ void GraphScreensTest::spectrumStopsWhenAPageDoesNotArrive()
 }
 
 QTEST_MAIN(GraphScreensTest)
-#include "graph_screens_test.moc"
+#include "tst_graph_screens.moc"

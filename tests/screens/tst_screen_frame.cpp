@@ -259,4 +259,4 @@ void ScreenFrameTest::widestFrequencyFitsAt26Points()
 }
 
 QTEST_MAIN(ScreenFrameTest)
-#include "screen_frame_test.moc"
+#include "tst_screen_frame.moc"

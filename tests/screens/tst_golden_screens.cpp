@@ -187,4 +187,4 @@ void GoldenScreensTest::screenMatchesItsGolden()
 }
 
 QTEST_MAIN(GoldenScreensTest)
-#include "golden_screens_test.moc"
+#include "tst_golden_screens.moc"

@@ -275,4 +275,4 @@ void SimProtocolTest::pacingNameIsRead()
 }
 
 QTEST_GUILESS_MAIN(SimProtocolTest)
-#include "test_sim_protocol.moc"
+#include "tst_sim_protocol.moc"
