@@ -1,6 +1,6 @@
 #include "app/window_export.h"
 
-#include "catalogue/background_picture.h"
+#include "screens/background_picture.h"
 #include "export/export_manifest.h"
 #include "export/record_export.h"
 #include "export/recording_page_reader.h"

@@ -1,7 +1,7 @@
 #include "app/window_report.h"
 
 #include "app/menu_task.h"
-#include "catalogue/background_picture.h"
+#include "screens/background_picture.h"
 #include "export/recording_page_reader.h"
 #include "export/report_document.h"
 #include "export/report_reading.h"

@@ -1,6 +1,6 @@
 #include "catalogue/record_catalogue.h"
 
-#include "catalogue/background_picture.h"
+#include "screens/background_picture.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/catalogue_line.h"
 #include "link/page_reader.h"

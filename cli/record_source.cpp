@@ -1,6 +1,6 @@
 #include "cli/record_source.h"
 
-#include "catalogue/background_picture.h"
+#include "screens/background_picture.h"
 #include "cli/command_options.h"
 #include "cli/console_output.h"
 #include "cli/exit_code.h"

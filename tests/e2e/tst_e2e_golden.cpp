@@ -2,7 +2,7 @@
 // drawn offscreen by its renderer from the demo flash image on the real background, and the
 // record list the window shows, one line per list row. Both are kept in golden/ and compared here
 // pixel for pixel and line for line; CABLEMETER_UPDATE_GOLDEN=1 writes them anew instead.
-#include "catalogue/background_picture.h"
+#include "screens/background_picture.h"
 #include "catalogue/catalogue_layout.h"
 #include "catalogue/renderer_table.h"
 #include "platform/screen_picture.h"

@@ -2,7 +2,7 @@
 // pictures in golden/. CABLEMETER_UPDATE_GOLDEN=1 writes the pictures anew instead.
 #include "screen_bench.h"
 
-#include "catalogue/background_picture.h"
+#include "screens/background_picture.h"
 
 #include <QCoreApplication>
 #include <QDir>

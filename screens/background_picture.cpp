@@ -1,4 +1,4 @@
-#include "catalogue/background_picture.h"
+#include "screens/background_picture.h"
 
 #include "platform/regular_file.h"
 #include "platform/user_message.h"
