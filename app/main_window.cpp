@@ -5,6 +5,7 @@
 #include "app/record_list.h"
 #include "app/screen_view.h"
 #include "app/twips.h"
+#include "platform/port_names.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,7 +31,6 @@ constexpr int kClientHeightTwips = 5625;
 constexpr int kProgressMaximum = 100;
 // The fixed control sizes were laid out for an 8-point dialog font; larger fonts crowd them.
 constexpr int kWindowFontPoints = 8;
-const QStringList kPortNames = {"COM1", "COM2", "COM3", "COM4"};
 
 // Creates a control of type T named `name` at `geometry` inside `container`.
 template <typename T> T* place(QWidget* container, const char* name, const QRect& geometry)
@@ -89,12 +89,12 @@ void MainWindow::buildPortFrame()
     m_indicator = place<IndicatorShape>(m_portFrame, "Shape1", twipsRect(360, 240, 255, 375));
     m_portSelector = place<QComboBox>(m_portFrame, "Combo1", twipsRect(720, 240, 975, 300));
     m_portSelector->setEditable(true);
-    m_portSelector->addItems(kPortNames);
+    m_portSelector->addItems(selectablePortNames());
     // Typed names are read as they stand, never added to the list.
     m_portSelector->setInsertPolicy(QComboBox::NoInsert);
     // Port names are exact: a typed "com3" must stay "com3", not be completed to "COM3".
     m_portSelector->completer()->setCaseSensitivity(Qt::CaseSensitive);
-    m_portSelector->setCurrentText(kPortNames.first());
+    m_portSelector->setCurrentText(selectablePortNames().constFirst());
     // The tooltip names the device the chosen port leads to, before the user presses Open.
     connect(m_portSelector, &QComboBox::currentTextChanged, this, &MainWindow::portSelectorChanged);
     m_openButton = placeButton(m_portFrame, "Command1", "Open", twipsRect(1800, 240, 735, 375));

@@ -1,14 +1,8 @@
 #include "platform/port_access_advice.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
-
-#ifndef Q_OS_WIN
-#include <grp.h>
-#include <sys/stat.h>
-#endif
 
 namespace cablemeter {
 
@@ -16,10 +10,6 @@ namespace {
 
 // The group Debian gives serial ports to.
 const QString kSerialGroup = QStringLiteral("dialout");
-// Groups whose members can do far more than use a serial port: never advise joining them.
-const QStringList kGroupsWithWiderPowers = {QStringLiteral("root"), QStringLiteral("wheel"),
-                                            QStringLiteral("sudo"), QStringLiteral("adm"),
-                                            QStringLiteral("disk")};
 const QString kListIndent = QStringLiteral("\n  ");
 
 QString joinGroupCommand(const QString& group)
@@ -56,23 +46,6 @@ QString administratorLines(const QString& device)
 }
 
 } // namespace
-
-DeviceGroup deviceGroupOf(const QString& device)
-{
-    DeviceGroup group;
-#ifdef Q_OS_WIN
-    Q_UNUSED(device)
-#else
-    struct stat info {};
-    if (::stat(QFile::encodeName(device).constData(), &info) != 0)
-        return group;
-    if (const struct group* entry = ::getgrgid(info.st_gid))
-        group.name = QString::fromLocal8Bit(entry->gr_name);
-    group.mayReadWrite = (info.st_mode & S_IRGRP) != 0 && (info.st_mode & S_IWGRP) != 0;
-    group.hasWiderPowers = info.st_gid == 0 || kGroupsWithWiderPowers.contains(group.name);
-#endif
-    return group;
-}
 
 UserMessage permissionAdvice(const QString& portName, const QString& device,
                              const QString& systemReason, const PortAdvice& advice)

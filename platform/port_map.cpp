@@ -1,7 +1,6 @@
 #include "platform/port_map.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -64,13 +63,7 @@ PortMap::PortMap(Overrides overrides, Discover discover)
 
 PortMap PortMap::current()
 {
-    Overrides overrides;
-#ifndef Q_OS_WIN
-    for (int n = 1; n <= kPortCount; ++n)
-        overrides[std::size_t(n - 1)] =
-            qEnvironmentVariable(overrideVariable(n).toLatin1().constData());
-#endif
-    return PortMap(overrides, [] { return createPortDiscovery()->findPorts(); });
+    return PortMap(overridesFromEnvironment(), [] { return createPortDiscovery()->findPorts(); });
 }
 
 QString PortMap::overrideVariable(int portNumber)
@@ -106,20 +99,6 @@ bool PortMap::isOverridden(int portNumber) const
            !m_overrides[std::size_t(portNumber - 1)].isEmpty();
 }
 
-QString PortMap::deviceFor(int portNumber) const
-{
-#ifdef Q_OS_WIN
-    return comName(portNumber);
-#else
-    if (isOverridden(portNumber))
-        return m_overrides[std::size_t(portNumber - 1)];
-    if (portNumber < 1 || portNumber > kPortCount)
-        return {};
-    const QList<FoundPort>& ports = reachablePorts();
-    return portNumber <= ports.size() ? ports[portNumber - 1].device : QString();
-#endif
-}
-
 QString PortMap::deviceFor(const PortChoice& choice) const
 {
     return choice.namesDevice() ? choice.device : deviceFor(choice.portNumber);
@@ -151,9 +130,8 @@ QString PortMap::displayName(int portNumber) const
     // A device the user named is shown as named, without a search for its description.
     const std::optional<FoundPort> port = isOverridden(portNumber) ? std::nullopt : portAt(device);
     QStringList details;
-#ifndef Q_OS_WIN
-    details << device;
-#endif
+    if (const QString shown = shownDevice(device); !shown.isEmpty())
+        details << shown;
     if (port && !port->description.isEmpty())
         details << port->description;
     if (details.isEmpty())
@@ -175,11 +153,7 @@ const QList<FoundPort>& PortMap::consoles() const
 
 std::optional<FoundPort> PortMap::portAt(const QString& device) const
 {
-#ifdef Q_OS_WIN
-    const QString canonicalDevice;
-#else
-    const QString canonicalDevice = QFileInfo(device).canonicalFilePath();
-#endif
+    const QString canonicalDevice = resolvedDevice(device);
     for (const QList<FoundPort>* ports : {&reachablePorts(), &consoles()}) {
         for (const FoundPort& port : *ports) {
             if (sameDevice(port, device, canonicalDevice))

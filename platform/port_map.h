@@ -71,6 +71,14 @@ public:
 private:
     void discover() const;
 
+    // Where the systems differ (each has its own port_map_*.cpp), besides deviceFor(int):
+    // the user's CABLEMETER_COM<n> variables, on a system that reads them;
+    static Overrides overridesFromEnvironment();
+    // the device as displayName() shows it beside the COM name; empty when that would repeat it;
+    static QString shownDevice(const QString& device);
+    // the device file a name leads to through links; empty when the name is not a file's.
+    static QString resolvedDevice(const QString& device);
+
     Overrides m_overrides;
     Discover m_discover;
     mutable bool m_discovered = false;

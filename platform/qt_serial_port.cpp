@@ -6,10 +6,6 @@
 
 #include <limits>
 
-#ifndef Q_OS_WIN
-#include <unistd.h>
-#endif
-
 namespace cablemeter {
 
 namespace {
@@ -24,28 +20,21 @@ qint64 lineMilliseconds(qsizetype bytes)
     return qint64(bytes) * kBitsPerByte * kMillisecondsPerSecond / kBaudRate;
 }
 
-// QSerialPort reports a device held by someone else and one we may not touch alike; the file's
-// access rights tell them apart.
-OpenFailure classify(QSerialPort::SerialPortError error, const QString& device)
+} // namespace
+
+OpenFailure QtSerialPort::classify(int error, const QString& device)
 {
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         return OpenFailure::NotFound;
     case QSerialPort::PermissionError:
-#ifndef Q_OS_WIN
-        if (QFileInfo::exists(device) &&
-            ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
-            return OpenFailure::PermissionDenied;
-#endif
-        return OpenFailure::Busy;
+        return isDeniedToUser(device) ? OpenFailure::PermissionDenied : OpenFailure::Busy;
     default:
         return QFileInfo::exists(device) || !device.startsWith(QLatin1Char('/'))
                    ? OpenFailure::Other
                    : OpenFailure::NotFound;
     }
 }
-
-} // namespace
 
 QtSerialPort::QtSerialPort(QObject* parent, std::unique_ptr<LineErrorCounter> lineErrors)
     : SerialPort(parent), m_port(new QSerialPort(this)), m_quietTimer(new QTimer(this)),
@@ -190,8 +179,7 @@ void QtSerialPort::takeArrivedBytes()
         m_firstByteDelay =
             (m_clock.nsecsElapsed() - m_burstExpectedAt) / kNanosecondsPerMicrosecond;
     else
-        m_burstMaxGap =
-            qMax(m_burstMaxGap, now - m_lastByteAt - lineMilliseconds(chunk.size()));
+        m_burstMaxGap = qMax(m_burstMaxGap, now - m_lastByteAt - lineMilliseconds(chunk.size()));
     m_newBurst = false;
     m_lastByteAt = now;
     m_pending.append(chunk);

@@ -41,6 +41,11 @@ public:
     std::optional<quint64> lineErrorCount() override;
 
 private:
+    // QSerialPort's error on opening `device` as the failure the user is told of.
+    static OpenFailure classify(int error, const QString& device);
+    // QSerialPort reports a device held by someone else and one we may not touch alike: whether
+    // its permission error on `device` means this user may not use it (each system says how).
+    static bool isDeniedToUser(const QString& device);
     void takeArrivedBytes();
     void onErrorOccurred(int error);
 

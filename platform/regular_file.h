@@ -30,4 +30,8 @@ bool openRegularFile(QFile& file, const QString& path, FileOpening opening, QStr
 // file is written under a temporary name and again just before it replaces `path`.
 std::optional<QString> refusalToReplace(const QString& path);
 
+// The reason given for a name that leads to `what` ("a folder", "a socket") rather than to a
+// regular file.
+QString notARegularFileReason(const QString& what);
+
 } // namespace cablemeter

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <filesystem>
 
 namespace cablemeter {
 
@@ -50,11 +51,10 @@ public:
     void takePermissionsOf(const QString& original);
 
 private:
-#ifdef Q_OS_WIN
-    void* m_handle = reinterpret_cast<void*>(std::intptr_t(-1)); // INVALID_HANDLE_VALUE
-#else
-    int m_descriptor = -1;
-#endif
+    // The open file's handle, kept as a number so that one header serves every system: a file
+    // descriptor, or a Windows HANDLE. Both systems mean "none" by -1 (INVALID_HANDLE_VALUE).
+    static constexpr std::intptr_t kNoHandle = -1;
+    std::intptr_t m_handle = kNoHandle;
     OpenFailure m_openFailure = OpenFailure::None;
 };
 
@@ -63,6 +63,10 @@ QString systemErrorText(unsigned long code);
 
 // Whether this user may write the existing file `path`; the reason when not.
 bool mayWriteExisting(const QString& path, QString& reason);
+
+// `path` as std::filesystem takes it: wide characters on Windows, the bytes of
+// QFile::encodeName() elsewhere.
+std::filesystem::path filesystemPath(const QString& path);
 
 // Makes the folder `path` and those missing above it; an existing folder is fine. False with the
 // system's reason when one cannot be made.

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+class QSerialPortInfo;
+
 namespace cablemeter {
 
 // The serial ports the system reports. On Linux each is named also by its /dev/serial/by-id link
@@ -16,6 +18,10 @@ public:
 
     // The device names ("ttyS0", "tty0") that a /proc/consoles text lists.
     static QStringList consoleNames(const QByteArray& procConsoles);
+
+private:
+    // What sits behind a port the system lists, by its name and whether it has a USB identity.
+    static PortKind kindOf(const QSerialPortInfo& info);
 };
 
 } // namespace cablemeter

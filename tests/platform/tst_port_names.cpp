@@ -3,6 +3,7 @@
 // silent. The ports are given as a list, in the format of the test variable, and handed over.
 #include "platform/listed_port_discovery.h"
 #include "platform/port_access_advice.h"
+#include "platform/port_advice.h"
 #include "platform/port_holders.h"
 #include "platform/port_names.h"
 #include "platform/system_port_discovery.h"
@@ -72,25 +73,29 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("port");
-        QTest::addColumn<int>("anyCase"); // the command line's reading; 0: names no port
-        QTest::newRow("COM1") << "COM1" << 1 << 1;
-        QTest::newRow("COM2") << "COM2" << 2 << 2;
-        QTest::newRow("COM3") << "COM3" << 3 << 3;
-        QTest::newRow("COM4") << "COM4" << 4 << 4;
-        QTest::newRow("lower case") << "com3" << 1 << 3;
-        QTest::newRow("mixed case") << "Com2" << 1 << 2;
-        QTest::newRow("COM5") << "COM5" << 1 << 0;
-        QTest::newRow("empty") << "" << 1 << 0;
-        QTest::newRow("trailing blank") << "COM3 " << 1 << 0;
-        QTest::newRow("device path typed") << "/dev/ttyUSB0" << 1 << 0;
+        QTest::addColumn<int>("anyCase");   // the command line's reading; 0: names no port
+        QTest::addColumn<int>("offeredAt"); // its place in the selector's list; -1: not offered
+        QTest::newRow("COM1") << "COM1" << 1 << 1 << 0;
+        QTest::newRow("COM2") << "COM2" << 2 << 2 << 1;
+        QTest::newRow("COM3") << "COM3" << 3 << 3 << 2;
+        QTest::newRow("COM4") << "COM4" << 4 << 4 << 3;
+        QTest::newRow("lower case") << "com3" << 1 << 3 << -1;
+        QTest::newRow("mixed case") << "Com2" << 1 << 2 << -1;
+        QTest::newRow("COM5") << "COM5" << 1 << 0 << -1;
+        QTest::newRow("empty") << "" << 1 << 0 << -1;
+        QTest::newRow("trailing blank") << "COM3 " << 1 << 0 << -1;
+        QTest::newRow("device path typed") << "/dev/ttyUSB0" << 1 << 0 << -1;
     }
     void selectorText()
     {
         QFETCH(QString, text);
         QFETCH(int, port);
         QFETCH(int, anyCase);
+        QFETCH(int, offeredAt);
         QCOMPARE(portNumberFromSelector(text), port);
         QCOMPARE(namedPortNumber(text, Qt::CaseInsensitive).value_or(0), anyCase);
+        QCOMPARE(selectablePortNames().indexOf(text), offeredAt);
+        QCOMPARE(selectablePortNames().size(), kPortCount);
     }
 
     void deviceMapping_data()
@@ -541,6 +546,25 @@ private slots:
         QFETCH(QStringList, unwanted);
         checkText(describeOtherPorts(portsOf(ports, overrides), PortChoice::com(port)), wanted,
                   unwanted);
+    }
+
+    // A name that links to a port found (a udev alias, say) is that port: COM2 sent to the
+    // alias leaves the adapter out of the other ports, as it would its by-id name.
+    void linkToAFoundPortIsThatPort()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QFile node(folder.filePath(QStringLiteral("ttyUSB0"))); // stands for the adapter's node
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        const QString device = QFileInfo(node).canonicalFilePath();
+        const QString alias = folder.filePath(QStringLiteral("meter"));
+        QVERIFY(QFile::link(device, alias));
+        const PortMap map = portsOf(device + QStringLiteral("|usb||FT232R USB UART,/dev/ttyS1"),
+                                    {QStringLiteral("2=") + alias});
+        QCOMPARE(map.portAt(alias).value_or(FoundPort{}).device, device);
+        QCOMPARE(map.portNumberOf(alias), 1);
+        checkText(describeOtherPorts(map, PortChoice::com(2)), {QStringLiteral("/dev/ttyS1")},
+                  {device});
     }
 
     void consoleNames_data()

@@ -1,24 +1,5 @@
 #include "platform/serial_low_latency.h"
 
-#ifndef Q_OS_LINUX
-// Windows has no per-port request for this: an FTDI adapter's latency timer is a setting of its
-// driver (Device Manager, port settings, Advanced). QSerialPort already reads with short timeouts.
-namespace cablemeter {
-
-LowLatency requestLowLatency(QSerialPort& port)
-{
-    Q_UNUSED(port);
-    return LowLatency::Refused;
-}
-
-void releaseLowLatency(QSerialPort& port)
-{
-    Q_UNUSED(port);
-}
-
-} // namespace cablemeter
-
-#else // Linux
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
@@ -52,4 +33,3 @@ void releaseLowLatency(QSerialPort& port)
 }
 
 } // namespace cablemeter
-#endif
