@@ -1,13 +1,14 @@
 #include "app/cable_meter_app.h"
 
 #include "app/main_window.h"
+#include "app/qt_file_dialog.h"
 #include "app/save_picture.h"
 #include "app/window_export.h"
 #include "app/window_report.h"
 #include "catalogue/record_catalogue.h"
 #include "link/meter_link.h"
+#include "platform/port_advice.h"
 #include "platform/port_names.h"
-#include "app/qt_file_dialog.h"
 #include "platform/screen_picture.h"
 #include "platform/serial_port_factory.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/port_names.h"
+#include "platform/port_advice.h"
 #include "platform/user_message.h"
 
 #include <QColor>

@@ -2,6 +2,7 @@
 
 #include "link/link_observer.h"
 #include "link/request_frame.h"
+#include "platform/port_advice.h"
 #include "platform/port_names.h"
 #include "platform/serial_port.h"
 

@@ -1,7 +1,6 @@
 #pragma once
 
 // What the user is told when the port a name leads to fails them.
-#include "platform/port_advice.h"
 #include "platform/port_map.h"
 #include "platform/serial_port.h"
 
