@@ -12,8 +12,8 @@
 #include "support/fake_window_controls.h"
 #include "support/test_port_map.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -195,7 +195,7 @@ void measureCancel()
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    QGuiApplication application(argc, argv);
     const int reads = argc > 1 ? std::atoi(argv[1]) : 20;
     const bool screens = !qEnvironmentVariableIsSet("BENCH_NO_SCREENS");
     using sim::Pacing;
