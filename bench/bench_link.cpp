@@ -2,7 +2,7 @@
 // the line time of the bytes exchanged, for each pacing, for meters whose answer time and byte 0
 // vary, for an echoing adapter, and with every page verified. Rerun: build/bin/bench_link [reads]
 #include "catalogue/record_catalogue.h"
-#include "catalogue/record_kind.h"
+#include "catalogue/record_kinds.h"
 #include "link/meter_link.h"
 #include "platform/qt_serial_port.h"
 #include "platform/screen_picture.h"
@@ -40,11 +40,24 @@ double cpuSeconds()
 // How many pages each screen reads; 0 for kinds without a screen.
 int pagesOfScreen(int kind)
 {
-    if (kind == kSpectKind)
+    const KindScreen* screen = kindScreen(kind);
+    if (!screen)
+        return 0;
+    switch (screen->shape) {
+    case ValuesShape::Spect:
         return 4;
-    if (kind == kTiltKind || kind == kScanKind)
+    case ValuesShape::Tilt:
+    case ValuesShape::Scan:
         return 2;
-    return kind >= kLevelKind && kind <= kVAKind ? 1 : 0;
+    case ValuesShape::Level:
+    case ValuesShape::Freq:
+    case ValuesShape::Digi:
+    case ValuesShape::Volt:
+    case ValuesShape::CN:
+    case ValuesShape::VA:
+        break;
+    }
+    return 1;
 }
 
 double lineSeconds(int bytes)
