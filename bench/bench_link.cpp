@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -37,27 +38,12 @@ double cpuSeconds()
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// How many pages each screen reads; 0 for kinds without a screen.
-int pagesOfScreen(int kind)
+// The pages the meter was asked for since `requestsBefore` of its requests, each counted once
+// however often it was asked for.
+int pagesAskedSince(const sim::MeterSimulator& meter, qsizetype requestsBefore)
 {
-    const KindScreen* screen = kindScreen(kind);
-    if (!screen)
-        return 0;
-    switch (screen->shape) {
-    case ValuesShape::Spect:
-        return 4;
-    case ValuesShape::Tilt:
-    case ValuesShape::Scan:
-        return 2;
-    case ValuesShape::Level:
-    case ValuesShape::Freq:
-    case ValuesShape::Digi:
-    case ValuesShape::Volt:
-    case ValuesShape::CN:
-    case ValuesShape::VA:
-        break;
-    }
-    return 1;
+    const QList<int> asked = meter.requestedPages().mid(requestsBefore);
+    return int(QSet<int>(asked.begin(), asked.end()).size());
 }
 
 double lineSeconds(int bytes)
@@ -147,14 +133,14 @@ void measure(const MeterSetup& setup, int reads, bool screens)
 
     // Each screen from click to drawn, against the line time of the pages it reads.
     for (int row = 0; row < controls.listCount(); ++row) {
-        const int kind = catalogue.listKind()[row];
-        const int pages = pagesOfScreen(kind);
-        if (pages == 0)
+        if (!kindScreen(catalogue.listKind()[row]))
             continue;
         controls.selectedLine = row;
+        const qsizetype requestsBefore = meter.requestedPages().size();
         wall.restart();
         catalogue.List1_Click();
         const double clickWall = double(wall.nsecsElapsed()) / 1e9;
+        const int pages = pagesAskedSince(meter, requestsBefore);
         std::printf(
             "%-26s screen %-5s slot %2d: %6.1f ms, %d page(s) line time %6.1f ms, ratio %.3f\n",
             label.constData(), qPrintable(controls.lines[row].mid(8, 5)),
