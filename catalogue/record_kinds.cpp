@@ -12,8 +12,8 @@ namespace {
 
 constexpr std::size_t kLabelLength = 5;
 
-// Kind 2 is listed as "Level" but only kind 3 has the level screen; kind 8 is the tilt record
-// although the list calls it "Title".
+// Every kind code with a label of its own, in code order. Kind 2 is listed as "Level" but only kind
+// 3 has the level screen; kind 8 is the tilt record although the list calls it "Title".
 constexpr std::array<RecordKind, 11> kRecordKinds = {{
     {2, "Level", std::nullopt},
     {3, "Level", KindScreen{&DrawLevel, "level", ValuesShape::Level}},
@@ -35,11 +35,6 @@ static_assert(std::all_of(kRecordKinds.begin(), kRecordKinds.end(),
               "the record list's columns need every label five characters long");
 
 } // namespace
-
-std::span<const RecordKind> recordKinds()
-{
-    return kRecordKinds;
-}
 
 const RecordKind* findRecordKind(int code)
 {

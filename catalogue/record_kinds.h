@@ -2,7 +2,6 @@
 
 #include <map>
 #include <optional>
-#include <span>
 
 namespace cablemeter {
 
@@ -28,11 +27,8 @@ struct RecordKind {
     std::optional<KindScreen> screen;
 };
 
-// Every kind code with a label of its own, in code order. Other listed codes show a blank label
-// and have no screen.
-std::span<const RecordKind> recordKinds();
-
-// The row of a kind code; nullptr for a code without a label of its own.
+// The row of a kind code; nullptr for a code without a label of its own (a listed one shows a
+// blank label and has no screen).
 const RecordKind* findRecordKind(int code);
 
 // The screen of a kind code; nullptr for a kind without one.

@@ -294,7 +294,7 @@ bool decodeRecordValues(PageReader& reader, const CatalogueEntry& entry, RecordV
     case ValuesShape::Volt:
     case ValuesShape::CN:
     case ValuesShape::VA:
-        break;
+        break; // text: all on the first data page
     }
     if (!readPage(reader, entry, 1))
         return false;
