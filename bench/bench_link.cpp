@@ -2,7 +2,7 @@
 // the line time of the bytes exchanged, for each pacing, for meters whose answer time and byte 0
 // vary, for an echoing adapter, and with every page verified. Rerun: build/bin/bench_link [reads]
 #include "catalogue/record_catalogue.h"
-#include "catalogue/record_kind.h"
+#include "catalogue/record_kinds.h"
 #include "link/meter_link.h"
 #include "platform/qt_serial_port.h"
 #include "platform/screen_picture.h"
@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -37,14 +38,12 @@ double cpuSeconds()
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// How many pages each screen reads; 0 for kinds without a screen.
-int pagesOfScreen(int kind)
+// The pages the meter was asked for since `requestsBefore` of its requests, each counted once
+// however often it was asked for.
+int pagesAskedSince(const sim::MeterSimulator& meter, qsizetype requestsBefore)
 {
-    if (kind == kSpectKind)
-        return 4;
-    if (kind == kTiltKind || kind == kScanKind)
-        return 2;
-    return kind >= kLevelKind && kind <= kVAKind ? 1 : 0;
+    const QList<int> asked = meter.requestedPages().mid(requestsBefore);
+    return int(QSet<int>(asked.begin(), asked.end()).size());
 }
 
 double lineSeconds(int bytes)
@@ -134,14 +133,14 @@ void measure(const MeterSetup& setup, int reads, bool screens)
 
     // Each screen from click to drawn, against the line time of the pages it reads.
     for (int row = 0; row < controls.listCount(); ++row) {
-        const int kind = catalogue.listKind()[row];
-        const int pages = pagesOfScreen(kind);
-        if (pages == 0)
+        if (!kindScreen(catalogue.listKind()[row]))
             continue;
         controls.selectedLine = row;
+        const qsizetype requestsBefore = meter.requestedPages().size();
         wall.restart();
         catalogue.List1_Click();
         const double clickWall = double(wall.nsecsElapsed()) / 1e9;
+        const int pages = pagesAskedSince(meter, requestsBefore);
         std::printf(
             "%-26s screen %-5s slot %2d: %6.1f ms, %d page(s) line time %6.1f ms, ratio %.3f\n",
             label.constData(), qPrintable(controls.lines[row].mid(8, 5)),

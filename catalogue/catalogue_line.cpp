@@ -1,6 +1,7 @@
 #include "catalogue/catalogue_line.h"
 
 #include "catalogue/catalogue_layout.h"
+#include "catalogue/record_kinds.h"
 #include "screens/windows1252.h"
 
 #include <array>
@@ -13,11 +14,7 @@ namespace {
 constexpr int kLargestShownStampPart = 153;
 constexpr int kSmallestTwoDigitPart = 10;
 
-// Kind codes 0 to 12; codes 13 to 48 share the blank label.
-constexpr std::array<const char*, 13> kLabels = {
-    "     ", "     ", "Level", "Level", "Freq ", "Digi ", "Spect",
-    "Scan ", "Title", "Volt ", "C/N  ", "V/A  ", "Auto ",
-};
+// The label of the listed kinds that have none of their own.
 constexpr char kBlankLabel[] = "     ";
 
 // What follows each of the six stamp parts: a date, five blanks, a time.
@@ -37,21 +34,20 @@ QString stampPart(int value)
     return value < kSmallestTwoDigitPart ? QStringLiteral("0") + digits : digits;
 }
 
+} // namespace
+
+QString kindLabel(int kind)
+{
+    const RecordKind* named = findRecordKind(kind);
+    return QString::fromLatin1(named ? named->label : kBlankLabel);
+}
+
 QString recordName(QByteArrayView block)
 {
     QString name;
     for (int i = 0; i < kNameLength; ++i)
         name += windows1252Char(byteAt(block, kNameOffset + i));
     return name;
-}
-
-} // namespace
-
-QString kindLabel(int kind)
-{
-    if (kind >= 0 && kind < int(kLabels.size()))
-        return QString::fromLatin1(kLabels[kind]);
-    return QString::fromLatin1(kBlankLabel);
 }
 
 QString stampText(QByteArrayView block)

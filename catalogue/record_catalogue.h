@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalogue/catalogue_layout.h"
-#include "catalogue/renderer_table.h"
+#include "catalogue/record_kinds.h"
 
 #include <QCoreApplication>
 #include <QImage>

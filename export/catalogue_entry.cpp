@@ -2,9 +2,10 @@
 
 #include "catalogue/catalogue_layout.h"
 #include "catalogue/catalogue_line.h"
-#include "screens/windows1252.h"
 
 #include <QByteArrayView>
+
+#include <cstdint>
 
 namespace cablemeter {
 
@@ -36,8 +37,7 @@ CatalogueEntry catalogueEntry(int slot, const PageBuffer& headerPage)
     CatalogueEntry entry;
     entry.slot = slot;
     entry.kind = std::uint8_t(block[kKindOffset]);
-    for (int i = 0; i < kNameLength; ++i)
-        entry.name += windows1252Char(std::uint8_t(block[kNameOffset + i]));
+    entry.name = recordName(block);
     entry.stamp = stampText(block).simplified();
     entry.label = trailingBlanksRemoved(kindLabel(entry.kind));
     entry.line = catalogueLine(block);

@@ -249,8 +249,11 @@ QString limitNames(const QList<LimitCheck>& checks, Verdict verdict)
 QList<LimitCheck> checkLimits(int kind, const RecordMeasurements& measured, const Limits& limits)
 {
     QList<LimitCheck> checks;
+    const KindScreen* screen = kindScreen(kind);
+    if (!screen)
+        return checks;
     for (const LimitSection& section : limits.sections) {
-        if (section.kind != kind)
+        if (section.shape != screen->shape)
             continue;
         const RecordCheck record(measured, section);
         for (const Limit& limit : section.limits) {

@@ -1,6 +1,6 @@
 #include "export/limits.h"
 
-#include "catalogue/record_kind.h"
+#include "catalogue/record_kinds.h"
 #include "platform/regular_file.h"
 #include "screens/record_fields.h"
 
@@ -41,8 +41,8 @@ constexpr KeySpec kLevelMax{"level max", LimitedValue::Level, LimitBound::Maximu
                             ValueUnit::Level};
 
 struct KindSpec {
-    const char* word; // the section's first word
-    int kind;
+    const char* word;  // the section's first word
+    ValuesShape shape; // the records it covers: those of the kind with this screen
     bool hasChannelTypes;
     QList<KeySpec> keys;
 };
@@ -50,18 +50,18 @@ struct KindSpec {
 const QList<KindSpec>& kindSpecs()
 {
     static const QList<KindSpec> specs = {
-        {"level", kLevelKind, true, {kLevelMin, kLevelMax}},
-        {"freq", kFreqKind, false, {kLevelMin, kLevelMax}},
-        {"digi", kDigiKind, false, {kLevelMin, kLevelMax}},
-        {"scan", kScanKind, false, {kLevelMin, kLevelMax}},
+        {"level", ValuesShape::Level, true, {kLevelMin, kLevelMax}},
+        {"freq", ValuesShape::Freq, false, {kLevelMin, kLevelMax}},
+        {"digi", ValuesShape::Digi, false, {kLevelMin, kLevelMax}},
+        {"scan", ValuesShape::Scan, false, {kLevelMin, kLevelMax}},
         {"tilt",
-         kTiltKind,
+         ValuesShape::Tilt,
          true,
          {kLevelMin,
           kLevelMax,
           {"tilt max", LimitedValue::Tilt, LimitBound::Maximum, ValueUnit::Decibel}}},
         {"volt",
-         kVoltKind,
+         ValuesShape::Volt,
          false,
          {{"ac min", LimitedValue::AcVoltage, LimitBound::Minimum, ValueUnit::Volt},
           {"ac max", LimitedValue::AcVoltage, LimitBound::Maximum, ValueUnit::Volt},
@@ -69,11 +69,11 @@ const QList<KindSpec>& kindSpecs()
           {"dc max", LimitedValue::DcVoltage, LimitBound::Maximum, ValueUnit::Volt},
           {"battery min", LimitedValue::Battery, LimitBound::Minimum, ValueUnit::Volt}}},
         {"c/n",
-         kCNKind,
+         ValuesShape::CN,
          true,
          {{"c/n min", LimitedValue::CarrierToNoise, LimitBound::Minimum, ValueUnit::Decibel}}},
         {"v/a",
-         kVAKind,
+         ValuesShape::VA,
          false,
          {kLevelMin,
           kLevelMax,
@@ -191,7 +191,7 @@ bool LimitsParser::parseSection(const QString& inside)
     if (!m_kind)
         return fail(QStringLiteral("%1 names no record kind with limits; the kinds are %2")
                         .arg(name, kindWords()));
-    LimitSection section{m_kind->kind, std::nullopt, name, m_lineNumber, {}};
+    LimitSection section{m_kind->shape, std::nullopt, name, m_lineNumber, {}};
     if (words.size() > 2)
         return fail(QStringLiteral("%1 has more words than a kind and a channel type").arg(name));
     if (words.size() == 2) {
@@ -204,7 +204,7 @@ bool LimitsParser::parseSection(const QString& inside)
         section.digital = words.at(1) == QLatin1String("digital");
     }
     for (const LimitSection& earlier : std::as_const(m_limits.sections)) {
-        if (earlier.kind == section.kind && earlier.digital == section.digital)
+        if (earlier.shape == section.shape && earlier.digital == section.digital)
             return fail(QStringLiteral("%1 is there already on line %2; keep its limits together")
                             .arg(name)
                             .arg(earlier.line));

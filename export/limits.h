@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/record_kinds.h"
+
 #include <QList>
 #include <QString>
 
@@ -33,9 +35,9 @@ struct Limit {
 
 // The limits of one [section]: one record kind and, for kinds that have one, one channel type.
 struct LimitSection {
-    int kind = 0;
-    std::optional<bool> digital; // none: every channel type
-    QString name;                // as the file names it, e.g. "[level analogue]"
+    ValuesShape shape = ValuesShape::Level; // the kind, by its screen
+    std::optional<bool> digital;            // none: every channel type
+    QString name;                           // as the file names it, e.g. "[level analogue]"
     int line = 0;
     QList<Limit> limits;
 

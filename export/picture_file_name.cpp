@@ -1,8 +1,6 @@
 #include "export/picture_file_name.h"
 
-#include "catalogue/record_kind.h"
-
-#include <map>
+#include "catalogue/record_kinds.h"
 
 namespace cablemeter {
 
@@ -20,20 +18,6 @@ bool keptInFileName(QChar c)
 
 } // namespace
 
-QString screenName(int kind)
-{
-    // The kinds of the window's renderer table.
-    static const std::map<int, QString> names = {
-        {kLevelKind, QStringLiteral("level")}, {kFreqKind, QStringLiteral("freq")},
-        {kDigiKind, QStringLiteral("digi")},   {kSpectKind, QStringLiteral("spect")},
-        {kScanKind, QStringLiteral("scan")},   {kTiltKind, QStringLiteral("tilt")},
-        {kVoltKind, QStringLiteral("volt")},   {kCNKind, QStringLiteral("cn")},
-        {kVAKind, QStringLiteral("va")},
-    };
-    const auto found = names.find(kind);
-    return found == names.end() ? QString() : found->second;
-}
-
 QString fileNameSafe(const QString& name)
 {
     QString safe = name.trimmed();
@@ -46,9 +30,10 @@ QString fileNameSafe(const QString& name)
 
 QString pictureFileName(int slot, int kind, const QString& name, const QString& format)
 {
+    const KindScreen* screen = kindScreen(kind);
     QString fileName = QStringLiteral("slot%1-%2")
                            .arg(slot, kSlotDigits, 10, QLatin1Char('0'))
-                           .arg(screenName(kind));
+                           .arg(QLatin1String(screen ? screen->fileWord : ""));
     const QString safeName = fileNameSafe(name);
     if (!safeName.isEmpty())
         fileName += QLatin1Char('-') + safeName;

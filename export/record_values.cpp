@@ -1,6 +1,6 @@
 #include "export/record_values.h"
 
-#include "catalogue/record_kind.h"
+#include "catalogue/record_kinds.h"
 #include "export/catalogue_entry.h"
 #include "link/page_reader.h"
 #include "screens/cn_screen.h"
@@ -184,12 +184,12 @@ bool decodeSpectrum(PageReader& reader, const CatalogueEntry& entry, RecordValue
 }
 
 // The records whose screen shows their first data page as text.
-void decodeTextRecord(int kind, const PageBuffer& page, RecordValues& values)
+void decodeTextRecord(ValuesShape shape, const PageBuffer& page, RecordValues& values)
 {
     QJsonObject& fields = values.fields;
     RecordMeasurements& measured = values.measured;
-    switch (kind) {
-    case kLevelKind: {
+    switch (shape) {
+    case ValuesShape::Level: {
         const LevelRecord record = decodeLevel(page);
         putChannel(fields, record.channelTypeCode, record.channelName);
         putCommon(fields, record);
@@ -197,21 +197,21 @@ void decodeTextRecord(int kind, const PageBuffer& page, RecordValues& values)
                         digitalChannel(record.channelTypeCode));
         break;
     }
-    case kDigiKind: {
+    case ValuesShape::Digi: {
         const DigiRecord record = decodeDigi(page);
         fields[kChannel] = plainText(record.channelName);
         putCommon(fields, record);
         measureOneLevel(measured, record.unitCode, record.level, record.levelRaised);
         break;
     }
-    case kFreqKind: {
+    case ValuesShape::Freq: {
         const FreqRecord record = decodeFreq(page);
         fields[kFrequency] = megahertz(record.frequency);
         putLevel(fields, record.unitCode, record.level);
         measureOneLevel(measured, record.unitCode, record.level, record.levelRaised);
         break;
     }
-    case kCNKind: {
+    case ValuesShape::CN: {
         const CNRecord record = decodeCN(page);
         putChannel(fields, record.common.channelTypeCode, record.common.channelName);
         putCommon(fields, record.common);
@@ -221,7 +221,7 @@ void decodeTextRecord(int kind, const PageBuffer& page, RecordValues& values)
         measured.carrierToNoise = record.carrierToNoise;
         break;
     }
-    case kVAKind: {
+    case ValuesShape::VA: {
         const VARecord record = decodeVA(page);
         fields[kChannel] = plainText(record.channelName);
         fields[kFrequency] = megahertz(record.videoFrequency);
@@ -241,7 +241,7 @@ void decodeTextRecord(int kind, const PageBuffer& page, RecordValues& values)
         measured.videoToAudio = record.ratio;
         break;
     }
-    case kVoltKind: {
+    case ValuesShape::Volt: {
         const VoltRecord record = decodeVolt(page);
         fields[kAc] = units(record.ac);
         fields[kDc] = units(record.dc);
@@ -251,8 +251,10 @@ void decodeTextRecord(int kind, const PageBuffer& page, RecordValues& values)
         measured.battery = record.battery;
         break;
     }
-    default:
-        break;
+    case ValuesShape::Spect:
+    case ValuesShape::Scan:
+    case ValuesShape::Tilt:
+        break; // graphs and tables: read by their own decoders
     }
 }
 
@@ -276,26 +278,28 @@ const QStringList& pointColumns()
 bool decodeRecordValues(PageReader& reader, const CatalogueEntry& entry, RecordValues& values)
 {
     values = {};
-    switch (entry.kind) {
-    case kTiltKind:
+    const KindScreen* screen = kindScreen(entry.kind);
+    if (!screen)
+        return true;
+    switch (screen->shape) {
+    case ValuesShape::Tilt:
         return decodeTilt(reader, entry, values);
-    case kScanKind:
+    case ValuesShape::Scan:
         return decodeScanValues(reader, entry, values);
-    case kSpectKind:
+    case ValuesShape::Spect:
         return decodeSpectrum(reader, entry, values);
-    case kLevelKind:
-    case kFreqKind:
-    case kDigiKind:
-    case kVoltKind:
-    case kCNKind:
-    case kVAKind:
-        if (!readPage(reader, entry, 1))
-            return false;
-        decodeTextRecord(entry.kind, reader.pageBuffer(), values);
-        return true;
-    default:
-        return true;
+    case ValuesShape::Level:
+    case ValuesShape::Freq:
+    case ValuesShape::Digi:
+    case ValuesShape::Volt:
+    case ValuesShape::CN:
+    case ValuesShape::VA:
+        break; // text: all on the first data page
     }
+    if (!readPage(reader, entry, 1))
+        return false;
+    decodeTextRecord(screen->shape, reader.pageBuffer(), values);
+    return true;
 }
 
 std::optional<bool> digitalChannel(int channelTypeCode)

@@ -1,6 +1,6 @@
 #include "export/report_text.h"
 
-#include "catalogue/record_kind.h"
+#include "catalogue/record_kinds.h"
 #include "export/report_reading.h"
 
 #include <QJsonObject>
@@ -94,11 +94,19 @@ QString pointsSummary(const ReportedRecord& record, const QString& noun)
     return text;
 }
 
+// Whether the record's values have this shape; a kind without a screen has no values.
+bool hasShape(const ReportedRecord& record, ValuesShape shape)
+{
+    const KindScreen* screen = kindScreen(record.entry.kind);
+    return screen && screen->shape == shape;
+}
+
 } // namespace
 
 QString kindText(const ReportedRecord& record)
 {
-    if (record.entry.kind == kTiltKind)
+    // The list calls the tilt record "Title".
+    if (hasShape(record, ValuesShape::Tilt))
         return record.entry.label + QStringLiteral(" (tilt)");
     if (record.entry.label.isEmpty())
         return QStringLiteral("kind %1").arg(record.entry.kind);
@@ -107,16 +115,12 @@ QString kindText(const ReportedRecord& record)
 
 QString mainValuesText(const ReportedRecord& record)
 {
-    switch (record.entry.kind) {
-    case kTiltKind:
+    if (hasShape(record, ValuesShape::Tilt))
         return pointsSummary(record, QStringLiteral("rows"));
-    case kScanKind:
+    if (hasShape(record, ValuesShape::Scan))
         return pointsSummary(record, QStringLiteral("channels"));
-    case kSpectKind:
+    if (hasShape(record, ValuesShape::Spect))
         return pointsSummary(record, QStringLiteral("points"));
-    default:
-        break;
-    }
     QStringList parts;
     for (const ValueColumn& column : kValueColumns) {
         if (!record.values.fields.contains(QLatin1String(column.column)))
@@ -135,24 +139,21 @@ TextTable valuesTable(const ReportedRecord& record)
 {
     TextTable table;
     const QList<QJsonObject>& points = record.values.points;
-    switch (record.entry.kind) {
-    case kTiltKind:
+    if (hasShape(record, ValuesShape::Tilt)) {
         table.header = {QStringLiteral("Row"), QStringLiteral("Channel"), QStringLiteral("Type"),
                         levelHeader(record)};
         for (const QJsonObject& point : points)
             table.rows.append({pointIndex(point), point.value(QStringLiteral("channel")).toString(),
                                point.value(QStringLiteral("type")).toString(), pointLevel(point)});
         return table;
-    case kScanKind:
-    case kSpectKind:
-        table.header = {record.entry.kind == kScanKind ? QStringLiteral("Channel")
-                                                       : QStringLiteral("Point"),
+    }
+    const bool scan = hasShape(record, ValuesShape::Scan);
+    if (scan || hasShape(record, ValuesShape::Spect)) {
+        table.header = {scan ? QStringLiteral("Channel") : QStringLiteral("Point"),
                         levelHeader(record)};
         for (const QJsonObject& point : points)
             table.rows.append({pointIndex(point), pointLevel(point)});
         return table;
-    default:
-        break;
     }
     table.header = {QStringLiteral("Quantity"), QStringLiteral("Value")};
     for (const ValueColumn& column : kValueColumns) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/renderer_table.h"
+#include "catalogue/record_kinds.h"
 
 #include <QImage>
 

@@ -8,76 +8,66 @@ namespace {
 
 using Kind = ReplyFault::Kind;
 
-// Which field of the fault a number of its command-line form fills.
+// Which field of the fault a number of its command-line form fills, and how --help names it.
 enum class Field { Bytes, Milliseconds };
+struct Number {
+    Field field;
+    const char* placeholder;
+};
+const Number kCount{Field::Bytes, "N"};
+const Number kMilliseconds{Field::Milliseconds, "MS"};
+const Number kRate{Field::Bytes, "RATE"};
 
-// Every command-line form of a fault, once: its name, the fields its numbers fill, and its help.
+// Every command-line form of a fault, once: its name, its numbers, and its help.
 struct FaultForm {
     Kind kind;
     const char* name;
-    QList<Field> numbers;
-    const char* synopsis; // the form as --help shows it
+    QList<Number> numbers;
     const char* help;
+
+    // The form as --help shows it, e.g. "split:N:MS".
+    QString synopsis() const
+    {
+        QString text = QLatin1String(name);
+        for (const Number& number : numbers)
+            text += QLatin1Char(':') + QLatin1String(number.placeholder);
+        return text;
+    }
 };
 
 const QList<FaultForm>& faultForms()
 {
     static const QList<FaultForm> forms = {
-        {Kind::None, "none", {}, "none", "the normal reply (the default)"},
-        {Kind::NoAnswer, "silent", {}, "silent", "no answer at all"},
-        {Kind::ShortReply, "short", {Field::Bytes}, "short:N", "the first N bytes, then silence"},
-        {Kind::ShortReply, "stall", {Field::Bytes}, "stall:N", "the same as short:N"},
+        {Kind::None, "none", {}, "the normal reply (the default)"},
+        {Kind::NoAnswer, "silent", {}, "no answer at all"},
+        {Kind::ShortReply, "short", {kCount}, "the first N bytes, then silence"},
+        {Kind::ShortReply, "stall", {kCount}, "the same as short:N"},
         {Kind::SplitReply,
          "split",
-         {Field::Bytes, Field::Milliseconds},
-         "split:N:MS",
+         {kCount, kMilliseconds},
          "the first N bytes, a pause of MS ms, then the rest"},
-        {Kind::LongReply,
-         "long",
-         {Field::Bytes},
-         "long:N",
-         "the reply padded with filler to N bytes"},
-        {Kind::Garbage,
-         "garbage",
-         {Field::Bytes},
-         "garbage:N",
-         "N random bytes instead of the reply"},
-        {Kind::Delay, "delay", {Field::Milliseconds}, "delay:MS", "the reply, MS ms late"},
+        {Kind::LongReply, "long", {kCount}, "the reply padded with filler to N bytes"},
+        {Kind::Garbage, "garbage", {kCount}, "N random bytes instead of the reply"},
+        {Kind::Delay, "delay", {kMilliseconds}, "the reply, MS ms late"},
         {Kind::StrayAfter,
          "stray-after",
-         {Field::Bytes, Field::Milliseconds},
-         "stray-after:N:MS",
+         {kCount, kMilliseconds},
          "the reply, then N random bytes MS ms after it"},
-        {Kind::StrayBefore,
-         "stray-before",
-         {Field::Bytes},
-         "stray-before:N",
-         "N random bytes right before the reply"},
+        {Kind::StrayBefore, "stray-before", {kCount}, "N random bytes right before the reply"},
         {Kind::Repeat,
          "repeat",
-         {Field::Milliseconds},
-         "repeat:MS",
+         {kMilliseconds},
          "the reply, then the same reply again MS ms after it"},
         {Kind::Noise,
          "noise",
-         {Field::Milliseconds},
-         "noise:MS",
+         {kMilliseconds},
          "the reply, then random bytes at line speed for MS ms"},
-        {Kind::Corrupt,
-         "corrupt",
-         {Field::Bytes},
-         "corrupt:N",
-         "the reply with its byte N (from 0) inverted"},
-        {Kind::LoseByte, "lose", {Field::Bytes}, "lose:N", "the reply without its byte N (from 0)"},
-        {Kind::Previous,
-         "previous",
-         {},
-         "previous",
-         "the reply to the request before, in place of this one's"},
+        {Kind::Corrupt, "corrupt", {kCount}, "the reply with its byte N (from 0) inverted"},
+        {Kind::LoseByte, "lose", {kCount}, "the reply without its byte N (from 0)"},
+        {Kind::Previous, "previous", {}, "the reply to the request before, in place of this one's"},
         {Kind::WrongBaud,
          "baud",
-         {Field::Bytes},
-         "baud:RATE",
+         {kRate},
          "the reply sent at RATE baud: garbled, with line errors"},
     };
     return forms;
@@ -110,7 +100,7 @@ std::optional<ReplyFault> parseKind(const QString& text)
             const std::optional<int> number = positiveNumber(parts.at(n + 1));
             if (!number)
                 return std::nullopt;
-            fieldOf(fault, form.numbers[n]) = *number;
+            fieldOf(fault, form.numbers[n].field) = *number;
         }
         return fault;
     }
@@ -141,8 +131,8 @@ QString ReplyFault::toString() const
             continue;
         text = QLatin1String(form.name);
         ReplyFault copy = *this;
-        for (Field field : form.numbers)
-            text += QLatin1Char(':') + QString::number(fieldOf(copy, field));
+        for (const Number& number : form.numbers)
+            text += QLatin1Char(':') + QString::number(fieldOf(copy, number.field));
         break;
     }
     return onlyRequest == 0 ? text : QStringLiteral("%1@%2").arg(text).arg(onlyRequest);
@@ -154,7 +144,7 @@ QString ReplyFault::forms()
     QStringList lines;
     for (const FaultForm& form : faultForms())
         lines << QStringLiteral("  %1%2")
-                     .arg(QLatin1String(form.synopsis), -kSynopsisWidth)
+                     .arg(form.synopsis(), -kSynopsisWidth)
                      .arg(QLatin1String(form.help));
     lines << QStringLiteral(
         "Add @N to strike only the Nth page request (counted from 1), e.g. "

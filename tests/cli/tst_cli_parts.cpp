@@ -1,7 +1,6 @@
 // The pieces of cablemeter-cli that work without a meter: the image page reader, the page
 // recorder, the download order, the file names, the export's list of files, the CSV fields,
 // the list lines on a terminal, the port names and the progress bar.
-#include "catalogue/renderer_table.h"
 #include "cli/command_options.h"
 #include "cli/console_output.h"
 #include "cli/transfer_progress.h"
@@ -92,7 +91,6 @@ private slots:
 
     void pictureFileNames_data();
     void pictureFileNames();
-    void everyRendererHasAScreenName();
     void otherNamesAreNotTheExports_data();
     void otherNamesAreNotTheExports();
     void forceRemovesOnlyTheListedFiles();
@@ -419,14 +417,6 @@ void CliPartsTest::pictureFileNames()
     QCOMPARE(pictureFileName(slot, kind, name, format), fileName);
     // Names the export wrote are the ones --force may remove later.
     QVERIFY(ExportManifest::isExportFileName(fileName));
-}
-
-void CliPartsTest::everyRendererHasAScreenName()
-{
-    const RendererTable renderers = standardRenderers();
-    for (int kind = 0; kind <= 255; ++kind)
-        QVERIFY2(screenName(kind).isEmpty() != renderers.contains(kind),
-                 qPrintable(QStringLiteral("kind %1").arg(kind)));
 }
 
 void CliPartsTest::otherNamesAreNotTheExports_data()

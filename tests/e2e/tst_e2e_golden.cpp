@@ -4,7 +4,7 @@
 // pixel for pixel and line for line; CABLEMETER_UPDATE_GOLDEN=1 writes them anew instead.
 #include "screens/background_picture.h"
 #include "catalogue/catalogue_layout.h"
-#include "catalogue/renderer_table.h"
+#include "catalogue/record_kinds.h"
 #include "platform/screen_picture.h"
 #include "screens/renderers.h"
 #include "sim/demo_image.h"

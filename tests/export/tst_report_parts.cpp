@@ -1,9 +1,12 @@
-// The report's parts without the meter: the limits file and its mistakes, the checks of records
-// against it with the meter's own unit conversion and the screens' floors and clamps, the reading
-// of records, and the HTML's escaping and self-contained pictures.
+// The report's parts without the meter: each record kind as the list, the pictures and the report
+// show it, the limits file and its mistakes, the checks of records against it with the meter's own
+// unit conversion and the screens' floors and clamps, the reading of records, and the HTML's
+// escaping and self-contained pictures.
 #include "export/limits.h"
+#include "export/picture_file_name.h"
 #include "export/report_document.h"
 #include "export/report_reading.h"
+#include "export/report_text.h"
 #include "export/screen_drawing.h"
 #include "sim/demo_image.h"
 #include "support/fake_page_reader.h"
@@ -22,6 +25,9 @@ constexpr int kNoUnitSlot = 13;
 constexpr int kHostileNameSlot = 0;
 constexpr int kScreens = 22;
 const QByteArray kHostileName("<b>&\"'");
+// A record list line: six name characters, two blanks, then the five-character label.
+constexpr int kLabelStart = 8;
+constexpr int kLabelLength = 5;
 
 // Page byte N of page p sits at offset 256 * p + N - 1.
 void putByte(QByteArray& image, int page, int pageByte, int value)
@@ -68,6 +74,8 @@ class ReportPartsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void everyKindIsListedDrawnAndReported_data();
+    void everyKindIsListedDrawnAndReported();
     void limitsMistakesNameTheLine_data();
     void limitsMistakesNameTheLine();
     void limitLevelsUseTheMetersConversion_data();
@@ -79,6 +87,109 @@ private slots:
     void readingStopsOrNamesTheSlot();
     void htmlIsSelfContainedAndEscaped();
 };
+
+void ReportPartsTest::everyKindIsListedDrawnAndReported_data()
+{
+    // One demo record of each kind code that has a label of its own, and one with a blank label.
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("listLabel");
+    QTest::addColumn<QString>("summaryKind"); // the kind in the report's summary
+    QTest::addColumn<QString>("picture");     // empty: no screen
+    QTest::addColumn<QString>("mainValues");
+    QTest::addColumn<QStringList>("valuesHeader");
+    QTest::addColumn<int>("valuesRows");
+    QTest::addColumn<QStringList>("firstCells"); // of the first rows of the values table
+
+    const QStringList quantity = {"Quantity", "Value"};
+    QTest::newRow("2 Level without a screen")
+        << 10 << 2 << "Level"
+        << "Level" << QString() << QString() << quantity << 0 << QStringList();
+    QTest::newRow("3 Level") << 22 << 3 << "Level"
+                             << "Level"
+                             << "slot22-level-LVL-04.png"
+                             << "C60, 783.25 MHz, 88.3 dBuv" << quantity << 3
+                             << QStringList{"Channel", "Frequency", "Level"};
+    QTest::newRow("4 Freq") << 1 << 4 << "Freq "
+                            << "Freq"
+                            << "slot01-freq-FRQ-01.png"
+                            << "612.00 MHz, -38.6 dBm" << quantity << 2
+                            << QStringList{"Frequency", "Level"};
+    QTest::newRow("5 Digi") << 2 << 5 << "Digi "
+                            << "Digi"
+                            << "slot02-digi-DIG-01.png"
+                            << "D45, 666.00 MHz, 1.5 dBmv" << quantity << 3
+                            << QStringList{"Channel", "Frequency", "Level"};
+    QTest::newRow("6 Spect") << 3 << 6 << "Spect"
+                             << "Spect"
+                             << "slot03-spect-SPC-01.png"
+                             << "381 points, 26.8 to 82.0 dBuv" << QStringList{"Point", "dBuv"}
+                             << 381 << QStringList{"1", "2"};
+    QTest::newRow("7 Scan") << 4 << 7 << "Scan "
+                            << "Scan"
+                            << "slot04-scan-SCN-01.png"
+                            << "100 channels, 23.1 to 80.0 dBuv" << QStringList{"Channel", "dBuv"}
+                            << 100 << QStringList{"1", "2"};
+    QTest::newRow("8 Title, the tilt record")
+        << 17 << 8 << "Title"
+        << "Title (tilt)"
+        << "slot17-tilt-TLT-02.png"
+        << "12 rows, 9.4 to 26.6 dBmv" << QStringList{"Row", "Channel", "Type", "dBmv"} << 12
+        << QStringList{"1", "2"};
+    QTest::newRow("9 Volt") << 6 << 9 << "Volt "
+                            << "Volt"
+                            << "slot06-volt-VLT-01.png"
+                            << "AC 65.2 V, DC 0.3 V, Battery 7.4 V" << quantity << 3
+                            << QStringList{"AC", "DC", "Battery"};
+    QTest::newRow("10 C/N") << 7 << 10 << "C/N  "
+                            << "C/N"
+                            << "slot07-cn-CNR-01.png"
+                            << "S08, 154.25 MHz, 73.8 dBuv, C/N 45.2 dB" << quantity << 4
+                            << QStringList{"Channel", "Frequency", "Level", "C/N"};
+    QTest::newRow("11 V/A") << 8 << 11 << "V/A  "
+                            << "V/A"
+                            << "slot08-va-V_A-01.png"
+                            << "E05, 175.25 MHz, 78.1 dBuv, Audio frequency 177.75 MHz, Audio "
+                               "level 65.1 dBuv, V/A 13.0 dB"
+                            << quantity << 6
+                            << QStringList{"Channel",         "Frequency",   "Level",
+                                           "Audio frequency", "Audio level", "V/A"};
+    QTest::newRow("12 Auto") << 9 << 12 << "Auto "
+                             << "Auto" << QString() << QString() << quantity << 0 << QStringList();
+    QTest::newRow("20 blank label")
+        << 14 << 20 << "     "
+        << "kind 20" << QString() << QString() << quantity << 0 << QStringList();
+}
+
+void ReportPartsTest::everyKindIsListedDrawnAndReported()
+{
+    QFETCH(int, slot);
+    QFETCH(int, kind);
+    QFETCH(QString, listLabel);
+    QFETCH(QString, summaryKind);
+    QFETCH(QString, picture);
+    QFETCH(QString, mainValues);
+    QFETCH(QStringList, valuesHeader);
+    QFETCH(int, valuesRows);
+    QFETCH(QStringList, firstCells);
+    const QList<ReportedRecord> records = readRecords(sim::makeDemoImage());
+    const ReportedRecord* record = recordInSlot(records, slot);
+    QVERIFY(record);
+    QCOMPARE(record->entry.kind, kind);
+
+    QCOMPARE(record->entry.line.mid(kLabelStart, kLabelLength), listLabel);
+    QCOMPARE(kindText(*record), summaryKind);
+    QCOMPARE(record->screen.isNull(), picture.isEmpty());
+    QCOMPARE(ScreenDrawing(QImage()).hasScreen(kind), !picture.isEmpty());
+    if (!picture.isEmpty())
+        QCOMPARE(pictureFileName(slot, kind, record->entry.name, QStringLiteral("png")), picture);
+    QCOMPARE(mainValuesText(*record), mainValues);
+    const TextTable table = valuesTable(*record);
+    QCOMPARE(table.header, valuesHeader);
+    QCOMPARE(table.rows.size(), valuesRows);
+    for (qsizetype row = 0; row < firstCells.size(); ++row)
+        QCOMPARE(table.rows.at(row).value(0), firstCells.at(row));
+}
 
 void ReportPartsTest::limitsMistakesNameTheLine_data()
 {
