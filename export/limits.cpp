@@ -28,28 +28,28 @@ constexpr int kMilliwattUnitCode = 2;
 
 enum class ValueUnit { Level, Decibel, Volt };
 
-struct KeySpec {
+struct KeyRule {
     const char* key;
     LimitedValue value;
     LimitBound bound;
     ValueUnit unit;
 };
 
-constexpr KeySpec kLevelMin{"level min", LimitedValue::Level, LimitBound::Minimum,
+constexpr KeyRule kLevelMin{"level min", LimitedValue::Level, LimitBound::Minimum,
                             ValueUnit::Level};
-constexpr KeySpec kLevelMax{"level max", LimitedValue::Level, LimitBound::Maximum,
+constexpr KeyRule kLevelMax{"level max", LimitedValue::Level, LimitBound::Maximum,
                             ValueUnit::Level};
 
-struct KindSpec {
+struct SectionRule {
     const char* word;  // the section's first word
     ValuesShape shape; // the records it covers: those of the kind with this screen
     bool hasChannelTypes;
-    QList<KeySpec> keys;
+    QList<KeyRule> keys;
 };
 
-const QList<KindSpec>& kindSpecs()
+const QList<SectionRule>& sectionRules()
 {
-    static const QList<KindSpec> specs = {
+    static const QList<SectionRule> rules = {
         {"level", ValuesShape::Level, true, {kLevelMin, kLevelMax}},
         {"freq", ValuesShape::Freq, false, {kLevelMin, kLevelMax}},
         {"digi", ValuesShape::Digi, false, {kLevelMin, kLevelMax}},
@@ -80,21 +80,21 @@ const QList<KindSpec>& kindSpecs()
           {"v/a min", LimitedValue::VideoToAudio, LimitBound::Minimum, ValueUnit::Decibel},
           {"v/a max", LimitedValue::VideoToAudio, LimitBound::Maximum, ValueUnit::Decibel}}},
     };
-    return specs;
+    return rules;
 }
 
 QString kindWords()
 {
     QStringList words;
-    for (const KindSpec& spec : kindSpecs())
-        words << QLatin1String(spec.word);
+    for (const SectionRule& rule : sectionRules())
+        words << QLatin1String(rule.word);
     return words.join(QStringLiteral(", "));
 }
 
-QString keyNames(const KindSpec& spec)
+QString keyNames(const SectionRule& rule)
 {
     QStringList keys;
-    for (const KeySpec& key : spec.keys)
+    for (const KeyRule& key : rule.keys)
         keys << QLatin1String(key.key);
     return keys.join(QStringLiteral(", "));
 }
@@ -136,7 +136,7 @@ private:
     bool parseLine(const QString& line);
     bool parseSection(const QString& inside);
     bool parseLimit(const QString& key, const QString& value);
-    bool parseValue(const KeySpec& spec, const QString& text, Limit& limit);
+    bool parseValue(const KeyRule& rule, const QString& text, Limit& limit);
     bool checkRanges();
     bool fail(const QString& what)
     {
@@ -145,7 +145,7 @@ private:
     }
 
     Limits m_limits;
-    const KindSpec* m_kind = nullptr;
+    const SectionRule* m_kind = nullptr;
     int m_lineNumber = 0;
     QString m_error;
 };
@@ -184,9 +184,9 @@ bool LimitsParser::parseSection(const QString& inside)
     const QStringList words = inside.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const QString name = QLatin1Char('[') + inside + QLatin1Char(']');
     m_kind = nullptr;
-    for (const KindSpec& spec : kindSpecs()) {
-        if (!words.isEmpty() && words.first() == QLatin1String(spec.word))
-            m_kind = &spec;
+    for (const SectionRule& rule : sectionRules()) {
+        if (!words.isEmpty() && words.first() == QLatin1String(rule.word))
+            m_kind = &rule;
     }
     if (!m_kind)
         return fail(QStringLiteral("%1 names no record kind with limits; the kinds are %2")
@@ -218,12 +218,12 @@ bool LimitsParser::parseLimit(const QString& key, const QString& value)
     if (!m_kind)
         return fail(QStringLiteral("\"%1\" comes before any [section]").arg(key));
     LimitSection& section = m_limits.sections.last();
-    const KeySpec* spec = nullptr;
-    for (const KeySpec& candidate : m_kind->keys) {
+    const KeyRule* rule = nullptr;
+    for (const KeyRule& candidate : m_kind->keys) {
         if (key == QLatin1String(candidate.key))
-            spec = &candidate;
+            rule = &candidate;
     }
-    if (!spec)
+    if (!rule)
         return fail(QStringLiteral("%1 has no limit \"%2\"; its limits are %3")
                         .arg(section.name, key, keyNames(*m_kind)));
     for (const Limit& earlier : std::as_const(section.limits)) {
@@ -231,18 +231,18 @@ bool LimitsParser::parseLimit(const QString& key, const QString& value)
             return fail(
                 QStringLiteral("\"%1\" is set already on line %2").arg(key).arg(earlier.line));
     }
-    Limit limit{spec->value, spec->bound, 0, key, value, -1, m_lineNumber};
-    if (!parseValue(*spec, value, limit))
+    Limit limit{rule->value, rule->bound, 0, key, value, -1, m_lineNumber};
+    if (!parseValue(*rule, value, limit))
         return false;
     section.limits.append(limit);
     return true;
 }
 
-bool LimitsParser::parseValue(const KeySpec& spec, const QString& text, Limit& limit)
+bool LimitsParser::parseValue(const KeyRule& rule, const QString& text, Limit& limit)
 {
     static const QRegularExpression form(QStringLiteral(R"(^([+-]?[0-9]+(?:\.[0-9]+)?)\s*(\S*)$)"));
     const QRegularExpressionMatch match = form.match(text);
-    const QString advice = unitAdvice(spec.unit);
+    const QString advice = unitAdvice(rule.unit);
     if (!match.hasMatch())
         return fail(QStringLiteral("%1 = \"%2\" is not a number and a unit (%3)")
                         .arg(limit.key, text, advice));
@@ -258,7 +258,7 @@ bool LimitsParser::parseValue(const KeySpec& spec, const QString& text, Limit& l
     if (unit.isEmpty())
         return fail(QStringLiteral("%1 = %2 needs its unit: %3").arg(limit.key, text, advice));
     limit.tenths = int(std::lround(value * kTenths));
-    if (spec.unit == ValueUnit::Level) {
+    if (rule.unit == ValueUnit::Level) {
         const std::optional<int> unitCode = levelUnitCode(unit);
         if (!unitCode)
             return fail(
@@ -269,10 +269,10 @@ bool LimitsParser::parseValue(const KeySpec& spec, const QString& text, Limit& l
     }
     if (unit.compare(advice, Qt::CaseInsensitive) != 0)
         return fail(QStringLiteral("%1 = %2: its unit is %3").arg(limit.key, text, advice));
-    if (value < 0 && spec.unit == ValueUnit::Volt)
+    if (value < 0 && rule.unit == ValueUnit::Volt)
         return fail(
             QStringLiteral("%1 = %2: a voltage here cannot be negative").arg(limit.key, text));
-    if (value < 0 && spec.value == LimitedValue::Tilt)
+    if (value < 0 && rule.value == LimitedValue::Tilt)
         return fail(QStringLiteral("%1 = %2: a tilt cannot be negative").arg(limit.key, text));
     return true;
 }
