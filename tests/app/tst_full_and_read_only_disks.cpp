@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
@@ -220,6 +221,15 @@ private slots:
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("CABLEMETER_SAVE_AS_OTHER_USER"), folder);
+        // The other user may not reach the build folder (a clone in a private folder): the step
+        // preloads a copy of the shim from the folder it may look into.
+        const QString shim = qEnvironmentVariable("LD_PRELOAD");
+        if (!shim.isEmpty()) {
+            const QString shimCopy = scratch.filePath(QFileInfo(shim).fileName());
+            QVERIFY(QFile::copy(shim, shimCopy));
+            QVERIFY(QFile::setPermissions(shimCopy, kOthersMayLook));
+            environment.insert(QStringLiteral("LD_PRELOAD"), shimCopy);
+        }
         QProcess step;
         step.setProcessEnvironment(environment);
         step.start(QStringLiteral("setpriv"),
